@@ -1,0 +1,60 @@
+// The link object the main window owns: the device data, the one serial port (created on first use),
+// and the tick operations the window's timers call. Nothing in it sleeps or waits on the port.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "data/device_data.h"
+#include "link/comm_port.h"
+#include "link/link_view.h"
+#include "link/port_listing.h"
+
+namespace tessarin {
+
+class UnitLink {
+public:
+    using CommFactory = std::function<std::unique_ptr<CommPort>()>;
+
+    // The program's link: the system's serial-port listing and a classComm.
+    explicit UnitLink(LinkView& view);
+    // For tests: any listing and any port.
+    UnitLink(LinkView& view, std::unique_ptr<PortListing> listing, CommFactory makeComm);
+    ~UnitLink();
+    UnitLink(const UnitLink&) = delete;
+    UnitLink& operator=(const UnitLink&) = delete;
+    UnitLink(UnitLink&&) = delete;
+    UnitLink& operator=(UnitLink&&) = delete;
+
+    DeviceData& Data() { return m_data; }
+    const DeviceData& Data() const { return m_data; }
+
+    // Program start: PortNo := FindUnitPort(PortDevName).
+    void Discover();
+    // Tick of tmrComConnect: connection supervision, then one step of the request cycle.
+    void ConnectTick();
+    // Tick of tmrComRcv: the receive pass once the first poll is out and while the port is open.
+    // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump).
+    void ReceiveTick(const std::function<void()>& letEventsRun = {});
+    // Closes the port if there is one (program end, "終了").
+    void ClosePort();
+
+    // Called for every valid A1h-A3h frame after it is in RcvFrame (the log collection decodes it).
+    void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
+
+    // The port object, nullptr before the first open attempt.
+    CommPort* Comm() { return m_comm.get(); }
+
+private:
+    CommPort& EnsureComm();
+
+    DeviceData m_data;
+    LinkView& m_view;
+    std::unique_ptr<PortListing> m_listing;
+    CommFactory m_makeComm;
+    std::unique_ptr<CommPort> m_comm;
+    std::function<void()> m_onLogRecord;
+    bool m_inReceivePass = false;
+};
+
+}  // namespace tessarin
