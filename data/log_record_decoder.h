@@ -17,7 +17,8 @@ std::string_view LogHeaderLine(int tab);
 
 // Stores the line of the record in RcvFrame under its own number and advances the collection
 // (next record, or LogState := 2 after the log's last record). `tab` says which log is being collected:
-// the state field is written only for the first tab. A record number of 0 or above 100 is dropped.
+// the state field is written only for the first tab. A record number of 0 or above 100 is dropped:
+// no line is written and the collection is not advanced, so its time-out asks for the record again.
 void DecodeLogRecord(DeviceData& data, int tab);
 
 }  // namespace tessarin

@@ -1,0 +1,189 @@
+#include "data/log_record_decoder.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tessarin {
+namespace {
+
+constexpr std::size_t kDataStart = 3;  // data byte k is frame byte 3 + k
+
+constexpr unsigned kV0Limit = 1295;
+constexpr unsigned kV0LimitRange2 = 4572;
+constexpr unsigned kI0Limit = 1050;
+constexpr unsigned kI0LimitRange2 = 7200;
+constexpr unsigned kPhaseMinV0 = 300;            // 30.0 V
+constexpr unsigned kPhaseMinI0Thousandths = 13;  // 0.013 A after rounding
+constexpr int kPhaseUnmeasurable = 200;
+
+constexpr std::uint8_t kEmptySlot = 0xFF;
+constexpr std::uint8_t kStateDetected = 10;
+constexpr std::uint8_t kStateConfirmed = 5;
+
+constexpr std::uint8_t kReqMinorFaultRecord = 4;
+constexpr std::uint8_t kReqOvgrRecord = 5;
+constexpr std::uint8_t kReqDeviceStateRecord = 6;
+
+constexpr std::string_view kMinorFaultHeader =
+    "ログ№,状態,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,"
+    "ＩＯ判定,位相判定, ,Ｉ０レンジ,OVGR,位相設定";
+constexpr std::string_view kDeviceStateHeader = "ログ№,発生日時,装置状態";
+constexpr std::string_view kOvgrHeader =
+    "ログ№,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,"
+    "ＩＯ判定,位相判定, ,Ｉ０レンジ,OVGR,位相設定";
+
+std::uint8_t dataByte(const DeviceData& data, std::size_t k) { return data.RcvFrame[kDataStart + k]; }
+
+unsigned dataWord(const DeviceData& data, std::size_t k) {
+    return (static_cast<unsigned>(dataByte(data, k)) << 8) | dataByte(data, k + 1);
+}
+
+std::string twoDigits(unsigned value) {
+    std::string text = std::to_string(value);
+    if (text.size() < 2) {
+        text.insert(0, 1, '0');
+    }
+    return text;
+}
+
+// Shortest plain decimal of whole / 10^decimals: no trailing zeros, no lone point.
+std::string shortestDecimal(unsigned scaled, unsigned decimals) {
+    unsigned divisor = 1;
+    for (unsigned i = 0; i < decimals; ++i) {
+        divisor *= 10;
+    }
+    std::string text = std::to_string(scaled / divisor);
+    std::string fraction = std::to_string(scaled % divisor);
+    fraction.insert(0, decimals - fraction.size(), '0');
+    while (!fraction.empty() && fraction.back() == '0') {
+        fraction.pop_back();
+    }
+    if (!fraction.empty()) {
+        text += "." + fraction;
+    }
+    return text;
+}
+
+const char* presence(bool set) { return set ? "有" : "無"; }
+
+void appendMeasurements(std::string& line, const DeviceData& data) {
+    const std::uint8_t flags = dataByte(data, 13);
+
+    // Date and time; an all-zero month..minute is the unit's "never set" clock.
+    const std::uint8_t year = dataByte(data, 8);
+    const std::uint8_t month = dataByte(data, 9);
+    const std::uint8_t day = dataByte(data, 10);
+    const std::uint8_t hour = dataByte(data, 11);
+    const std::uint8_t minute = dataByte(data, 12);
+    if (month == 0 && day == 0 && hour == 0 && minute == 0) {
+        line += "20--/--/-- --:--,";
+    } else {
+        line += std::to_string(2000 + year) + "年" + twoDigits(month) + "月" + twoDigits(day) + "日" + twoDigits(hour) +
+                "時" + twoDigits(minute) + "分,";
+    }
+
+    const unsigned v0Raw = dataWord(data, 1);
+    const unsigned v0Limit = (flags & 0x08) ? kV0LimitRange2 : kV0Limit;
+    if (v0Raw < v0Limit) {
+        line += shortestDecimal(v0Raw, 1) + "V,";
+    } else {
+        line += "*OVER*,";
+    }
+
+    // The phase test of the log looks at I0 as rounded to thousandths, not at the raw count;
+    // an over-range I0 always passes it.
+    const unsigned i0Raw = dataWord(data, 3);
+    const unsigned i0Limit = (flags & 0x04) ? kI0LimitRange2 : kI0Limit;
+    bool i0PassesPhaseTest = true;
+    if (i0Raw < i0Limit) {
+        const unsigned thousandths = (i0Raw + 5) / 10;
+        line += shortestDecimal(thousandths, 3) + "A,";
+        i0PassesPhaseTest = thousandths >= kPhaseMinI0Thousandths;
+    } else {
+        line += "*OVER*,";
+    }
+
+    const auto phaseRaw = static_cast<std::int16_t>(dataWord(data, 5));
+    const int degrees = phaseRaw / 10;  // truncates toward zero
+    if (v0Raw < kPhaseMinV0 || !i0PassesPhaseTest) {
+        line += "**,";
+    } else if (phaseRaw >= 0 && degrees == kPhaseUnmeasurable) {
+        line += "計測不可,";
+    } else {
+        line += std::to_string(degrees) + "°,";
+    }
+
+    line += std::to_string(dataByte(data, 7)) + "Hz,";
+
+    line += presence(flags & 0x80);
+    line += ",";
+    line += presence(flags & 0x40);
+    line += ",";
+    line += presence(flags & 0x20);
+    line += ",";
+    line += (flags & 0x10) ? "動作," : "不動作域,";
+    line += (flags & 0x08) ? "2," : "1,";
+    line += (flags & 0x04) ? "2," : "1,";
+    line += presence(flags & 0x02);
+    line += ",";
+    line += (flags & 0x01) ? "-45°～135°," : "-60°～120°,";
+
+    const std::uint8_t events = dataByte(data, 15);
+    line += std::to_string(events & 0x80) + "," + std::to_string(events & 0x40) + "," + std::to_string(events & 0x20) +
+            "," + std::to_string(events & 0x10) + "," + std::to_string(events & 0x08);
+}
+
+}  // namespace
+
+std::string_view LogHeaderLine(int tab) {
+    switch (tab) {
+        case kTabMinorFault:
+            return kMinorFaultHeader;
+        case kTabDeviceState:
+            return kDeviceStateHeader;
+        case kTabOvgr:
+            return kOvgrHeader;
+        default:
+            return {};
+    }
+}
+
+void DecodeLogRecord(DeviceData& data, int tab) {
+    const std::uint8_t number = dataByte(data, 0);
+    // The unit numbers its records from 1; a number with no line of its own (0 would overwrite the header)
+    // is a garbled answer: leave everything as it was and let the collection's time-out ask again.
+    if (number == 0 || number >= kLogLineCount) {
+        return;
+    }
+
+    std::string line = std::to_string(number) + ",";
+    if (tab == kTabMinorFault) {
+        const std::uint8_t state = dataByte(data, 14);
+        line += state == kStateDetected ? "検出," : state == kStateConfirmed ? "確定," : "―,";
+    }
+    if (dataByte(data, 8) == kEmptySlot) {
+        line += "データ無し";
+    } else {
+        appendMeasurements(line, data);
+    }
+    data.LogLines[number] = std::move(line);
+
+    unsigned last = 0;
+    if (data.LogReqCode == kReqMinorFaultRecord) {
+        last = 100;
+    } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
+        last = 10;
+    }
+    // The next number comes from what was asked for last, not from the answer's own number.
+    if (number < last) {
+        ++data.SendData[0];
+        data.ReqCode = data.LogReqCode;
+    } else {
+        data.ReqCode = kReqNone;
+        data.LogState = kLogLastReceived;
+    }
+    data.LogWaitTicks = 0;
+    data.LogRetryCount = 0;
+}
+
+}  // namespace tessarin
