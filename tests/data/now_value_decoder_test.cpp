@@ -28,31 +28,26 @@ struct NowPayload {
     std::uint8_t alarm2 = 1;
 
     std::vector<std::uint8_t> bytes() const {
-        const auto phaseBits = static_cast<std::uint16_t>(phase);
-        std::vector<std::uint8_t> d{d0,
-                                    d1,
-                                    static_cast<std::uint8_t>(v0 >> 8),
-                                    static_cast<std::uint8_t>(v0 & 0xFF),
-                                    static_cast<std::uint8_t>(i0 >> 8),
-                                    static_cast<std::uint8_t>(i0 & 0xFF),
-                                    static_cast<std::uint8_t>(phaseBits >> 8),
-                                    static_cast<std::uint8_t>(phaseBits & 0xFF),
-                                    freq,
-                                    v0Level,
-                                    i0Level,
-                                    detectTime,
-                                    progress,
-                                    cyclic,
-                                    overwrite,
-                                    ovgr,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    alarm1,
-                                    alarm2};
+        std::vector<std::uint8_t> d(24, 0);
+        auto put16 = [&d](std::size_t k, std::uint16_t v) {
+            d[k] = static_cast<std::uint8_t>(v >> 8);
+            d[k + 1] = static_cast<std::uint8_t>(v & 0xFF);
+        };
+        d[0] = d0;
+        d[1] = d1;
+        put16(2, v0);
+        put16(4, i0);
+        put16(6, static_cast<std::uint16_t>(phase));
+        d[8] = freq;
+        d[9] = v0Level;
+        d[10] = i0Level;
+        d[11] = detectTime;
+        d[12] = progress;
+        d[13] = cyclic;
+        d[14] = overwrite;
+        d[15] = ovgr;
+        d[22] = alarm1;
+        d[23] = alarm2;
         return d;
     }
 };
