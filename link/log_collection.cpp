@@ -1,0 +1,184 @@
+#include "link/log_collection.h"
+
+#include "data/log_record_decoder.h"
+
+namespace tessarin {
+
+std::uint8_t LogRequestCodeForTab(int tab) {
+    switch (tab) {
+        case kTabMinorFault:
+            return 4;
+        case kTabDeviceState:
+            return 6;
+        case kTabOvgr:
+            return 5;
+        default:
+            return 0;
+    }
+}
+
+int LogRecordCountForTab(int tab) { return tab == kTabMinorFault ? 100 : 10; }
+
+std::uint8_t LogClearCodeForTab(int tab) {
+    switch (tab) {
+        case kTabMinorFault:
+            return 1;
+        case kTabOvgr:
+            return 2;
+        default:
+            return 0;  // the device-state log cannot be cleared
+    }
+}
+
+namespace {
+
+int TabForRequestCode(std::uint8_t code) {
+    switch (code) {
+        case 6:
+            return kTabDeviceState;
+        case 5:
+            return kTabOvgr;
+        default:
+            return kTabMinorFault;
+    }
+}
+
+}  // namespace
+
+LogCollection::LogCollection(DeviceData& data, LinkView& linkView, LogCollectionView& view)
+    : m_data(data), m_linkView(linkView), m_view(view) {}
+
+LogCollection::~LogCollection() {
+    // The view may already be half torn down; only the shared state must not be left busy.
+    if (m_running) {
+        m_running = false;
+        m_data.ReqCode = kReqNone;
+        m_data.LogState = kLogIdle;
+        m_data.LogRetryCount = 0;
+        m_data.LogWaitTicks = 0;
+        m_data.LogBusy = 0;
+    }
+}
+
+void LogCollection::cmdLogInport_Click(int tab) {
+    if (m_running) {
+        Abort();
+    } else {
+        Start(tab);
+    }
+}
+
+void LogCollection::Start(int tab) {
+    const std::uint8_t code = LogRequestCodeForTab(tab);
+    if (code == 0) {
+        return;
+    }
+    m_tab = tab;
+    m_running = true;
+    m_data.LogBusy = 1;
+    m_view.SetConnectInterval(kConnectIntervalCollecting);
+    m_view.CollectionStarted(tab);
+    m_data.LogReqCode = code;
+    m_data.ReqCode = code;
+    m_data.LogState = kLogRunning;
+    m_data.SendData[0] = 1;
+    m_data.LogWaitTicks = 0;
+    m_data.LogRetryCount = 0;
+    m_view.SetSupervisionRunning(true);
+    // Entry 100 too: a stale line from an earlier collection must never reach the screen.
+    for (auto& line : m_data.LogLines) {
+        line.clear();
+    }
+    m_data.LogLines[0] = std::string(LogHeaderLine(tab));
+}
+
+void LogCollection::RecordArrived() {
+    // Once the last record is in (LogState 2) a further answer must not overwrite the complete log.
+    if (m_running && m_data.LogState == kLogRunning) {
+        DecodeLogRecord(m_data, m_tab);
+    }
+}
+
+void LogCollection::tmrComLog_Timer() {
+    if (!m_running) {
+        return;
+    }
+    m_view.ShowProgress({});
+    if (m_data.LogState == kLogLastReceived) {
+        Complete();
+        return;
+    }
+    ++m_data.LogWaitTicks;
+    if (m_data.LogWaitTicks < 2) {
+        std::string text = kLogProgressPrefix + std::to_string(m_data.SendData[0]);
+        if (m_data.LogRetryCount > 0) {
+            text += "-" + std::to_string(m_data.LogRetryCount);
+        }
+        m_view.ShowProgress(text);
+        return;
+    }
+    // The record is overdue.
+    m_linkView.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
+    m_data.RxLamp = kFalse;
+    if (m_data.LogRetryCount < kLogMaxResends) {
+        ++m_data.LogRetryCount;
+        m_data.RcvBuffer.clear();  // a half-received answer must not join the re-sent one's
+        m_data.LogWaitTicks = 0;
+        m_data.ReqCode = m_data.LogReqCode;
+        return;
+    }
+    Fail();
+}
+
+void LogCollection::EndCollection() {
+    m_running = false;
+    m_view.SetSupervisionRunning(false);
+    m_data.LogState = kLogIdle;
+    m_data.LogRetryCount = 0;
+    m_data.LogWaitTicks = 0;
+    m_view.SetConnectInterval(kConnectIntervalNormal);
+    m_data.LogBusy = 0;
+    m_view.CollectionEnded();
+}
+
+void LogCollection::Complete() {
+    const int tab = TabForRequestCode(m_data.LogReqCode);
+    EndCollection();
+    m_view.CollectionCompleted(tab, LogRecordCountForTab(tab));
+}
+
+void LogCollection::Fail() {
+    // Everything is wound down before the message box opens: its modal loop keeps the timers running,
+    // and neither a further tick nor a late answer may act on the ended collection.
+    m_data.ReqCode = kReqNone;
+    m_data.TxLamp = kFalse;
+    m_data.RxLamp = kFalse;
+    EndCollection();
+    m_view.ReportFailure();
+}
+
+void LogCollection::Abort() {
+    m_data.ReqCode = kReqNone;
+    m_view.ShowProgress({});
+    for (std::size_t i = 0; i + 1 < m_data.LogLines.size(); ++i) {
+        m_data.LogLines[i].clear();
+    }
+    m_data.TxLamp = kFalse;
+    m_data.RxLamp = kFalse;
+    EndCollection();
+}
+
+void LogCollection::AbortIfRunning() {
+    if (m_running) {
+        Abort();
+    }
+}
+
+void LogCollection::cmdLogDelete_Click(int tab) {
+    const std::uint8_t code = LogClearCodeForTab(tab);
+    if (code != 0) {
+        m_data.ReqCode = code;
+    }
+}
+
+}  // namespace tessarin
