@@ -13,7 +13,7 @@
 namespace tessarin {
 
 class UnitLink {
-public:
+  public:
     using CommFactory = std::function<std::unique_ptr<CommPort>()>;
 
     // The program's link: the system's serial-port listing and a classComm.
@@ -26,8 +26,8 @@ public:
     UnitLink(UnitLink&&) = delete;
     UnitLink& operator=(UnitLink&&) = delete;
 
-    DeviceData& Data() { return m_data; }
-    const DeviceData& Data() const { return m_data; }
+    [[nodiscard]] DeviceData& Data() { return m_data; }
+    [[nodiscard]] const DeviceData& Data() const { return m_data; }
 
     // Program start: PortNo := FindUnitPort(PortDevName).
     void Discover();
@@ -43,9 +43,9 @@ public:
     void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
 
     // The port object, nullptr before the first open attempt.
-    CommPort* Comm() { return m_comm.get(); }
+    [[nodiscard]] CommPort* Comm() { return m_comm.get(); }
 
-private:
+  private:
     CommPort& EnsureComm();
 
     DeviceData m_data;

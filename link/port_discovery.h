@@ -1,0 +1,48 @@
+// Finding the unit's port in the system's serial-port list, noticing when it goes and opening it again
+// when it comes back. The supervision runs at every tick of tmrComConnect, ahead of the request cycle.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "data/device_data.h"
+#include "link/comm_port.h"
+#include "link/link_view.h"
+#include "link/port_listing.h"
+
+namespace tessarin {
+
+// The adapter's ports are listed as "\Device\VCP0", "\Device\VCP1", ... up to this index.
+inline constexpr int kVcpLastIndex = 99;
+inline constexpr const char* kUnitValueNamePrefix = "\\Device\\VCP";
+
+// OsPlatform := the listing's platform identifier.
+void GetOsPlatform(DeviceData& data, PortListing& listing);
+
+// One value of the list as text, "" when it cannot be read.
+std::string ReadRegText(PortListing& listing, std::uint32_t root, const std::string& key, const std::string& valueName);
+
+// The number of a port name "COM<n>": the digits after "COM" when there is nothing else (COM5 -> 5,
+// COM123 -> 123); otherwise the last two characters when they are digits, else the last one; -1 when none
+// of these gives a number or the name does not start with "COM". Never throws.
+std::int16_t PortNumberFromName(std::string_view portName);
+
+// Searches "\Device\VCP0".."\Device\VCP99" in order for the first listed port (only where the list is
+// available, OsPlatform 2). Returns its number by PortNumberFromName, or -1. `name` becomes the value name
+// it was found under, "" when nothing was listed.
+std::int16_t FindUnitPort(PortListing& listing, DeviceData& data, std::string& name);
+
+// Whether the port found under `name` is still listed (always true where there is no list).
+bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& name);
+
+// One tick of connection supervision, then the request cycle when the port is open. Not linked: search
+// while PortNo is -1, else try to open the same port again. Linked: check the port is still listed; when
+// it has gone, close it, turn the send lamp off, search again and re-open at once if found. Panel 1 shows
+// "ON LINE" after an open and "OFF LINE" when the tick ends without a link. `comm` hands out the port
+// object (created on first use).
+void SuperviseConnection(DeviceData& data, PortListing& listing, LinkView& view,
+                         const std::function<CommPort&()>& comm);
+
+}  // namespace tessarin

@@ -1,0 +1,253 @@
+// The link as the main window drives it: connection supervision, request cycle and receive tick, tick by
+// tick against a fake port and a fake serial-port list.
+#include "link/unit_link.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "link/fake_comm_port.h"
+#include "link/fake_port_listing.h"
+#include "link/recording_link_view.h"
+
+namespace tessarin {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using test::FakeCommPort;
+using test::FakePortListing;
+using test::RecordingLinkView;
+using ::testing::ElementsAre;
+
+class UnitLinkTest : public ::testing::Test {
+  protected:
+    UnitLinkTest() {
+        auto listing = std::make_unique<FakePortListing>();
+        auto port = std::make_unique<FakeCommPort>();
+        m_listing = listing.get();
+        m_port = port.get();
+        m_link = std::make_unique<UnitLink>(m_view, std::move(listing), test::HandOver(std::move(port)));
+    }
+
+    // Lists the unit under VCP<index> as COM<com> and lets the fake port open that number.
+    void PlugIn(int index, int com) {
+        m_listing->SetVcp(index, "COM" + std::to_string(com));
+        m_port->AddDevice(com);
+    }
+    void Unplug(int index, int com) {
+        m_listing->RemoveVcp(index);
+        m_port->RemoveDevice(com);
+        m_port->Vanish();
+    }
+    // Runs n connect ticks; returns how many wrote to the port.
+    std::size_t ConnectTicks(int n) {
+        const std::size_t before = m_port->Writes().size();
+        for (int i = 0; i < n; ++i) {
+            m_link->ConnectTick();
+        }
+        return m_port->Writes().size() - before;
+    }
+    DeviceData& Data() { return m_link->Data(); }
+
+    RecordingLinkView m_view;
+    FakePortListing* m_listing = nullptr;
+    FakeCommPort* m_port = nullptr;
+    std::unique_ptr<UnitLink> m_link;
+};
+
+TEST_F(UnitLinkTest, DiscoversOpensAndPolls) {
+    PlugIn(0, 5);
+    PlugIn(1, 6);
+    m_link->Discover();
+    EXPECT_EQ(Data().PortNo, 5);
+    EXPECT_EQ(Data().PortDevName, "\\Device\\VCP0");
+    EXPECT_EQ(m_link->Comm(), nullptr);
+
+    m_link->ConnectTick();
+    ASSERT_NE(m_link->Comm(), nullptr);
+    EXPECT_TRUE(m_port->IsOpen());
+    EXPECT_EQ(m_port->PortNumber(), 5);
+    EXPECT_EQ(Data().LinkUp, kTrue);
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_EQ(Data().PollTick, 1);  // the request cycle ran in the opening tick
+    EXPECT_EQ(ConnectTicks(4), 1U);
+    EXPECT_EQ(Data().TxStarted, kTrue);
+}
+
+TEST_F(UnitLinkTest, NothingListedStaysOffLineAndSearchesEveryTick) {
+    m_link->Discover();
+    EXPECT_EQ(Data().PortNo, -1);
+    m_listing->ResetCounts();
+    EXPECT_EQ(ConnectTicks(3), 0U);
+    EXPECT_EQ(m_listing->ReadCount(), 300);
+    EXPECT_THAT(m_view.Texts(), ElementsAre(RecordingLinkView::Shown{kPanelLinkText, kOffLine},
+                                            RecordingLinkView::Shown{kPanelLinkText, kOffLine},
+                                            RecordingLinkView::Shown{kPanelLinkText, kOffLine}));
+    EXPECT_EQ(m_port->OpenCount(), 0);
+
+    PlugIn(3, 12);
+    m_link->ConnectTick();
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_EQ(m_port->PortNumber(), 12);
+}
+
+TEST_F(UnitLinkTest, LinkedTickChecksPresenceOnce) {
+    PlugIn(0, 5);
+    m_link->ConnectTick();
+    m_listing->ResetCounts();
+    ConnectTicks(10);
+    EXPECT_EQ(m_listing->ReadCount(), 10);
+    EXPECT_EQ(m_port->OpenCount(), 1);
+}
+
+TEST_F(UnitLinkTest, UnplugNoticedWithinOneTickAndReplugUnderAnotherIndex) {
+    PlugIn(0, 5);
+    ConnectTicks(5);  // opened, one poll out: the send lamp is on
+    ASSERT_EQ(Data().TxLamp, kTrue);
+
+    Unplug(0, 5);
+    m_view.Clear();
+    m_link->ConnectTick();
+    EXPECT_FALSE(m_port->IsOpen());
+    EXPECT_EQ(Data().LinkUp, kFalse);
+    EXPECT_EQ(Data().TxLamp, kFalse);
+    EXPECT_EQ(Data().PortNo, -1);
+    EXPECT_THAT(m_view.PicturesOn(kPanelSendLamp), ElementsAre(kLampOffRed));
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+
+    EXPECT_EQ(ConnectTicks(5), 0U);
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+
+    m_port->Reappear();
+    PlugIn(2, 9);
+    m_link->ConnectTick();
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_EQ(Data().PortNo, 9);
+    EXPECT_EQ(Data().PortDevName, "\\Device\\VCP2");
+    EXPECT_TRUE(m_port->IsOpen());
+}
+
+TEST_F(UnitLinkTest, MovedPortIsReopenedInTheTickThatNoticesTheLoss) {
+    PlugIn(0, 5);
+    m_link->ConnectTick();
+    m_listing->RemoveVcp(0);
+    PlugIn(1, 6);
+    m_view.Clear();
+    m_link->ConnectTick();
+    EXPECT_EQ(m_port->CloseCount(), 1);
+    EXPECT_EQ(Data().LinkUp, kTrue);
+    EXPECT_EQ(m_port->PortNumber(), 6);
+    EXPECT_THAT(m_view.Texts(), ElementsAre(RecordingLinkView::Shown{kPanelLinkText, kOnLine}));
+}
+
+TEST_F(UnitLinkTest, ListedButNotOpenableIsRetriedWithoutNewSearch) {
+    PlugIn(0, 5);
+    m_port->SetOpenFails(true);  // in use by another program
+    m_link->Discover();
+    m_listing->ResetCounts();
+    EXPECT_EQ(ConnectTicks(3), 0U);
+    EXPECT_EQ(m_port->OpenCount(), 3);
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+
+    // It turns up under another index: not searched for while the old number is held.
+    m_listing->RemoveVcp(0);
+    PlugIn(1, 6);
+    ConnectTicks(3);
+    EXPECT_EQ(m_listing->ReadCount(), 0);
+    EXPECT_EQ(Data().PortNo, 5);
+    EXPECT_EQ(m_port->OpenCount(), 6);
+
+    m_port->SetOpenFails(false);
+    m_link->ConnectTick();
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_EQ(m_port->PortNumber(), 5);
+}
+
+TEST_F(UnitLinkTest, ListedDeviceThatDoesNotExist) {
+    m_listing->SetVcp(0, "COM42");  // no such device behind it
+    EXPECT_EQ(ConnectTicks(3), 0U);
+    EXPECT_EQ(m_port->OpenCount(), 3);
+    EXPECT_EQ(Data().PortNo, 42);
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+    m_port->AddDevice(42);
+    m_link->ConnectTick();
+    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+}
+
+TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
+    PlugIn(0, 5);
+    ConnectTicks(2);
+    Unplug(0, 5);
+    m_link->ConnectTick();
+    Data().ReqCode = 0x07;
+    EXPECT_EQ(ConnectTicks(4), 0U);
+    m_port->Reappear();
+    PlugIn(0, 5);
+    EXPECT_EQ(ConnectTicks(1), 1U);
+    EXPECT_EQ(m_port->Writes().back()[1], 0x07);
+    EXPECT_EQ(Data().ReqCode, 0);
+}
+
+TEST_F(UnitLinkTest, ReceiveTickDispatchesAndGuardsAgainstReentry) {
+    PlugIn(0, 5);
+    int records = 0;
+    m_link->SetLogRecordHandler([&] { ++records; });
+    ConnectTicks(5);
+    Bytes record{0xFF, 0xA1, 0x15, 0x05};
+    record.resize(19, 0x00);
+    record.insert(record.end(), {0xCC, 0x7D});
+    m_port->Deliver(record);
+
+    int nestedPumps = 0;
+    int pumps = 0;
+    m_link->ReceiveTick([&] {
+        ++pumps;
+        // A receive tick arriving while the pass lets events run does nothing; a connect tick may run.
+        m_link->ReceiveTick([&] { ++nestedPumps; });
+        m_link->ConnectTick();
+    });
+    EXPECT_EQ(records, 1);
+    EXPECT_EQ(pumps, 2);
+    EXPECT_EQ(nestedPumps, 0);
+    EXPECT_EQ(Data().RcvFrame[3], 0x05);
+    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOnGreen);
+
+    m_port->Deliver(record);
+    m_link->ReceiveTick();  // the guard is released after the pass
+    EXPECT_EQ(records, 2);
+}
+
+TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {
+    PlugIn(0, 5);
+    m_link->ReceiveTick();  // nothing sent yet: nothing shown
+    EXPECT_TRUE(m_view.Pictures().empty());
+    ConnectTicks(5);
+    Unplug(0, 5);
+    m_link->ConnectTick();
+    m_link->ReceiveTick();
+    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+}
+
+TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {
+    m_link->ClosePort();  // no port object yet: harmless
+    PlugIn(0, 5);
+    m_link->ConnectTick();
+    m_link->ClosePort();
+    EXPECT_FALSE(m_port->IsOpen());
+}
+
+TEST(UnitLink, FactoryWithoutPortStaysOffLine) {
+    RecordingLinkView view;
+    auto listing = std::make_unique<FakePortListing>();
+    listing->SetVcp(0, "COM5");
+    UnitLink link(view, std::move(listing), [] { return std::unique_ptr<CommPort>{}; });
+    link.ConnectTick();
+    link.ConnectTick();
+    EXPECT_EQ(view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_EQ(link.Data().LinkUp, kFalse);
+}
+
+}  // namespace
+}  // namespace tessarin
