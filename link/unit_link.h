@@ -34,7 +34,8 @@ class UnitLink {
     // Tick of tmrComConnect: connection supervision, then one step of the request cycle.
     void ConnectTick();
     // Tick of tmrComRcv: the receive pass once the first poll is out and while the port is open.
-    // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump).
+    // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump);
+    // a receive tick that arrives through it, while the pass is under way, does nothing.
     void ReceiveTick(const std::function<void()>& letEventsRun = {});
     // Closes the port if there is one (program end, "終了").
     void ClosePort();
