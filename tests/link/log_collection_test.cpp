@@ -1,0 +1,485 @@
+// The log collection tick by tick: a UnitLink on a fake port, a scripted unit answering record requests,
+// and a loop standing in for the three timers (tmrComConnect at the interval the collection sets,
+// tmrComRcv every 10 ms, tmrComLog every 100 ms while enabled).
+#include "link/log_collection.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/log_record_decoder.h"
+#include "link/fake_comm_port.h"
+#include "link/fake_port_listing.h"
+#include "link/recording_link_view.h"
+#include "link/unit_link.h"
+
+namespace tessarin {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using ::testing::Each;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+// A LogCollectionView for tests. What it can do: keep lblLogNo's caption and the caption after every
+// supervision tick (the harness samples it), the history of tmrComConnect intervals, whether tmrComLog runs
+// and since when, the collecting look, and every completion and failure report.
+class RecordingCollectionView : public LogCollectionView {
+  public:
+    explicit RecordingCollectionView(const int& now) : m_now(now) {}
+
+    void ShowProgress(const std::string& text) override { label = text; }
+    void SetConnectInterval(std::chrono::milliseconds interval) override {
+        intervals.push_back(static_cast<int>(interval.count()));
+    }
+    void SetSupervisionRunning(bool running) override {
+        supervising = running;
+        supervisionSince = m_now;
+    }
+    void CollectionStarted(int tab) override {
+        collecting = true;
+        startedTabs.push_back(tab);
+    }
+    void CollectionEnded() override { collecting = false; }
+    void CollectionCompleted(int tab, int recordCount) override { completions.push_back({tab, recordCount}); }
+    void ReportFailure() override {
+        // The collection must already be wound down when the message box opens.
+        failuresWhileRunning += supervising || collecting ? 1 : 0;
+        ++failures;
+    }
+
+    int ConnectInterval() const { return intervals.empty() ? 100 : intervals.back(); }
+
+    std::string label;
+    std::vector<int> intervals;
+    bool supervising = false;
+    int supervisionSince = 0;
+    bool collecting = false;
+    std::vector<int> startedTabs;
+    std::vector<std::pair<int, int>> completions;
+    int failures = 0;
+    int failuresWhileRunning = 0;
+
+  private:
+    const int& m_now;
+};
+
+// The unit at the far end of the fake port. What it can do: answer each record request (04h-06h) with a
+// log record response after a given delay, unless the script says to stay silent for that sending; send
+// a different record number than asked; keep every request it saw (code, record number, time).
+struct FakeUnit {
+    struct Request {
+        std::uint8_t code;
+        int record;
+        int at;
+    };
+    // Whether to answer the `sending`-th request (from 1) for `record`; by default always.
+    std::function<bool(int record, int sending)> answers = [](int, int) { return true; };
+    // The number the answer to `record` carries; by default the record itself.
+    std::function<int(int record)> numberFor = [](int record) { return record; };
+    int delayMs = 0;
+
+    std::vector<Request> requests;
+    std::deque<std::pair<int, Bytes>> pending;  // (due time, frame)
+
+    // The worked example record with d0 = number.
+    static Bytes Payload(int number) {
+        return {
+            static_cast<std::uint8_t>(number), 0x01, 0xC8, 0x02, 0x08, 0x02, 0x7B, 60, 12, 3, 5, 14, 7, 0xF0, 5, 0x00};
+    }
+    static Bytes Frame(std::uint8_t code, const Bytes& payload) {
+        Bytes f{0xFF, code, static_cast<std::uint8_t>(payload.size() + 5)};
+        f.insert(f.end(), payload.begin(), payload.end());
+        f.push_back(0xCC);
+        std::uint8_t x = 0;
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            x ^= f[i];
+        }
+        f.push_back(x);
+        return f;
+    }
+
+    void OnRequest(const Bytes& frame, int now) {
+        if (frame.size() < 4) {
+            return;
+        }
+        const std::uint8_t code = frame[1];
+        requests.push_back({code, frame[3], now});
+        if (code < 4 || code > 6) {
+            return;
+        }
+        const int record = frame[3];
+        if (!answers(record, SendingsOf(record))) {
+            return;
+        }
+        pending.emplace_back(now + delayMs,
+                             Frame(static_cast<std::uint8_t>(0xA0 + code - 3), Payload(numberFor(record))));
+    }
+    int SendingsOf(int record) const {
+        int n = 0;
+        for (const auto& r : requests) {
+            n += r.code >= 4 && r.code <= 6 && r.record == record ? 1 : 0;
+        }
+        return n;
+    }
+    std::vector<int> RecordRequests() const {
+        std::vector<int> out;
+        for (const auto& r : requests) {
+            if (r.code >= 4 && r.code <= 6) {
+                out.push_back(r.record);
+            }
+        }
+        return out;
+    }
+};
+
+class LogCollectionTest : public ::testing::Test {
+  protected:
+    LogCollectionTest() : m_view(m_now) {
+        auto listing = std::make_unique<test::FakePortListing>();
+        auto port = std::make_unique<test::FakeCommPort>();
+        listing->SetVcp(0, "COM5");
+        port->AddDevice(5);
+        m_port = port.get();
+        m_port->OnWrite([this](const Bytes& frame) { m_unit.OnRequest(frame, m_now); });
+        m_link = std::make_unique<UnitLink>(m_links, std::move(listing), test::HandOver(std::move(port)));
+        m_collection = std::make_unique<LogCollection>(m_link->Data(), m_links, m_view);
+        m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
+        m_link->Discover();
+        // The program has been polling for a while before anyone collects a log.
+        Run(1000);
+    }
+
+    DeviceData& Data() { return m_link->Data(); }
+
+    // One 10 ms step of the event loop.
+    void Step() {
+        m_now += 10;
+        while (!m_unit.pending.empty() && m_unit.pending.front().first <= m_now) {
+            m_port->Deliver(std::move(m_unit.pending.front().second));
+            m_unit.pending.pop_front();
+        }
+        if (m_view.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
+            m_connectInterval = m_view.ConnectInterval();
+            m_connectDue = m_now + m_connectInterval - 10;
+        }
+        if (m_now >= m_connectDue) {
+            m_link->ConnectTick();
+            m_connectDue = m_now + m_connectInterval;
+        }
+        m_link->ReceiveTick();
+        if (m_view.supervising && (m_now - m_view.supervisionSince) % 100 == 0) {
+            m_collection->tmrComLog_Timer();
+            m_labels.push_back(m_view.label);
+        }
+    }
+    void Run(int ms) {
+        for (int t = 0; t < ms; t += 10) {
+            Step();
+        }
+    }
+    // Steps until the collection has ended (or `limitMs` passed); true when it ended.
+    bool RunToEnd(int limitMs = 60000) {
+        for (int t = 0; t < limitMs; t += 10) {
+            Step();
+            if (!m_collection->Running()) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void Start(int tab) {
+        m_unit.requests.clear();
+        m_labels.clear();
+        m_collection->cmdLogInport_Click(tab);
+    }
+    // Expects the idle state every ending leaves behind.
+    void ExpectIdle() {
+        EXPECT_FALSE(m_collection->Running());
+        EXPECT_EQ(Data().LogBusy, 0);
+        EXPECT_EQ(Data().LogState, kLogIdle);
+        EXPECT_EQ(Data().LogRetryCount, 0);
+        EXPECT_EQ(Data().LogWaitTicks, 0);
+        EXPECT_FALSE(m_view.supervising);
+        EXPECT_FALSE(m_view.collecting);
+        EXPECT_EQ(m_view.ConnectInterval(), 100);
+    }
+
+    int m_now = 0;
+    int m_connectInterval = 100;
+    int m_connectDue = 100;
+    test::RecordingLinkView m_links;
+    RecordingCollectionView m_view;
+    FakeUnit m_unit;
+    test::FakeCommPort* m_port = nullptr;
+    std::unique_ptr<UnitLink> m_link;
+    std::unique_ptr<LogCollection> m_collection;
+    std::vector<std::string> m_labels;  // lblLogNo after each supervision tick
+};
+
+TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
+    Start(0);
+    EXPECT_EQ(Data().LogBusy, 1);
+    EXPECT_EQ(m_view.intervals, (std::vector<int>{10}));
+    EXPECT_THAT(Data().LogLines[0], StartsWith("ログ№,状態,"));
+    ASSERT_TRUE(RunToEnd());
+
+    std::vector<int> expected(100);
+    for (int i = 0; i < 100; ++i) {
+        expected[i] = i + 1;
+    }
+    EXPECT_EQ(m_unit.RecordRequests(), expected);
+    EXPECT_THAT(m_unit.requests, Each(::testing::Field(&FakeUnit::Request::code, 4)));  // no poll in between
+    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
+    EXPECT_EQ(m_view.failures, 0);
+    EXPECT_EQ(Data().LogLines[1],
+              "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0");
+    EXPECT_THAT(Data().LogLines[100], StartsWith("100,確定,"));
+    EXPECT_EQ(m_view.intervals, (std::vector<int>{10, 100}));
+    ExpectIdle();
+
+    // Progress shows the record now requested, never a re-send; the completing tick leaves it empty.
+    ASSERT_GE(m_labels.size(), 2U);
+    EXPECT_EQ(m_labels.back(), "");
+    int last = 0;
+    for (std::size_t i = 0; i + 1 < m_labels.size(); ++i) {
+        ASSERT_THAT(m_labels[i], StartsWith("ログNo："));
+        const std::string number = m_labels[i].substr(std::string("ログNo：").size());
+        ASSERT_EQ(number.find('-'), std::string::npos) << m_labels[i];
+        EXPECT_GT(std::stoi(number), last);
+        last = std::stoi(number);
+    }
+
+    // Polls resume at their usual pace afterwards.
+    m_unit.requests.clear();
+    Run(1000);
+    EXPECT_FALSE(m_unit.requests.empty());
+    EXPECT_TRUE(m_unit.RecordRequests().empty());
+}
+
+TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
+    m_unit.answers = [](int, int) { return false; };
+    m_links.Clear();
+    Start(0);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 1, 1, 1}));
+    EXPECT_THAT(m_labels, ElementsAre("ログNo：1", "", "ログNo：1-1", "", "ログNo：1-2", "", "ログNo：1-3", ""));
+    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_view.failuresWhileRunning, 0);
+    EXPECT_TRUE(m_view.completions.empty());
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+    EXPECT_EQ(Data().TxLamp, kFalse);
+    EXPECT_EQ(Data().RxLamp, kFalse);
+    // Each time-out put out the receive lamp.
+    EXPECT_THAT(m_links.PicturesOn(kPanelReceiveLamp),
+                ElementsAre(kLampOffGreen, kLampOffGreen, kLampOffGreen, kLampOffGreen));
+    ExpectIdle();
+
+    Run(2000);  // no further report, no further record request
+    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
+}
+
+struct FaultCase {
+    const char* name;
+    int tab;
+    std::function<bool(int, int)> answers;
+    std::function<int(int)> numberFor;
+    std::vector<int> sendings;  // expected record numbers requested, in order
+    std::vector<std::pair<int, int>> completions;
+};
+
+class LogCollectionFaults : public LogCollectionTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(LogCollectionFaults, Sendings) {
+    const FaultCase& c = GetParam();
+    if (c.answers) {
+        m_unit.answers = c.answers;
+    }
+    if (c.numberFor) {
+        m_unit.numberFor = c.numberFor;
+    }
+    Start(c.tab);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_unit.RecordRequests(), c.sendings);
+    EXPECT_EQ(m_view.completions, c.completions);
+    EXPECT_EQ(m_view.failures, c.completions.empty() ? 1 : 0);
+    ExpectIdle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LogCollectionFaults,
+                         ::testing::Values(
+                             // Record 3 answered on its third sending; record 4 starts again with no re-sends counted,
+                             // so three silent sendings of it are still survived.
+                             FaultCase{
+                                 "AnsweredOnThirdSending",
+                                 kTabOvgr,
+                                 [](int record, int sending) { return (record != 3 && record != 4) || sending >= 3; },
+                                 {},
+                                 {1, 2, 3, 3, 3, 4, 4, 4, 5, 6, 7, 8, 9, 10},
+                                 {{2, 10}}},
+                             FaultCase{"AnsweredOnFourthSending",
+                                       kTabDeviceState,
+                                       [](int record, int sending) { return record != 2 || sending >= 4; },
+                                       {},
+                                       {1, 2, 2, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                                       {{1, 10}}},
+                             FaultCase{"SilentFromRecordFive",
+                                       kTabDeviceState,
+                                       [](int record, int) { return record < 5; },
+                                       {},
+                                       {1, 2, 3, 4, 5, 5, 5, 5},
+                                       {}},
+                             // The first answer carries the log's last number: the collection ends after one exchange.
+                             FaultCase{"FirstAnswerNumberedTen",
+                                       kTabDeviceState,
+                                       {},
+                                       [](int record) { return record == 1 ? 10 : record; },
+                                       {1},
+                                       {{1, 10}}},
+                             // Numbers the log has no line for are dropped; the record is asked for again.
+                             FaultCase{"NumberZeroDropped",
+                                       kTabOvgr,
+                                       {},
+                                       [seen = std::make_shared<bool>(false)](int record) {
+                                           return record == 4 && !std::exchange(*seen, true) ? 0 : record;
+                                       },
+                                       {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
+                                       {{2, 10}}}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(LogCollectionTest, RetryCountRestartsForTheNextRecord) {
+    m_unit.answers = [](int record, int sending) { return record != 2 || sending >= 3; };
+    m_unit.delayMs = 150;  // slow enough for progress ticks of every record
+    Start(kTabDeviceState);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_THAT(m_labels, ::testing::Contains("ログNo：2-2"));
+    EXPECT_THAT(m_labels, ::testing::Contains("ログNo：3"));
+    for (const std::string& label : m_labels) {
+        EXPECT_FALSE(label.starts_with("ログNo：3-")) << label;
+    }
+}
+
+TEST_F(LogCollectionTest, AbortMidwayRestoresIdleAndIgnoresTheLateAnswer) {
+    m_unit.delayMs = 40;
+    Start(0);
+    while (m_unit.RecordRequests().size() < 20) {
+        Step();
+    }
+    ASSERT_EQ(Data().ReqCode, kReqAwaitingRecord);  // record 20 is on the wire
+    const std::string line19 = Data().LogLines[19];
+    ASSERT_FALSE(line19.empty());
+    m_view.label = "ログNo：20";
+    m_collection->cmdLogInport_Click(0);
+
+    EXPECT_EQ(m_view.label, "");
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+    EXPECT_EQ(Data().TxLamp, kFalse);
+    EXPECT_EQ(Data().RxLamp, kFalse);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(Data().LogLines[i], "") << i;
+    }
+    ExpectIdle();
+
+    const std::uint8_t nextRecord = Data().SendData[0];
+    Run(1000);  // record 20's answer arrives now
+    EXPECT_TRUE(m_unit.pending.empty());
+    EXPECT_EQ(Data().LogLines[20], "");
+    EXPECT_EQ(Data().SendData[0], nextRecord);
+    EXPECT_EQ(m_unit.RecordRequests().size(), 20U);
+    EXPECT_TRUE(m_view.completions.empty());
+    EXPECT_EQ(m_view.failures, 0);
+    ExpectIdle();
+}
+
+TEST_F(LogCollectionTest, AnswerAfterTheFailureChangesNothing) {
+    m_unit.answers = [](int, int sending) { return sending == 4; };
+    m_unit.delayMs = 500;  // the fourth sending's answer comes after the failure
+    Start(kTabOvgr);
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(m_view.failures, 1);
+    ASSERT_FALSE(m_unit.pending.empty());
+    Run(1000);
+    EXPECT_TRUE(m_unit.pending.empty());
+    EXPECT_EQ(Data().LogLines[1], "");
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+    EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
+    EXPECT_EQ(m_view.failures, 1);
+    ExpectIdle();
+}
+
+TEST_F(LogCollectionTest, SecondCollectionAfterAbortStartsFromRecordOne) {
+    Start(kTabDeviceState);
+    Run(50);
+    m_collection->cmdLogInport_Click(kTabDeviceState);
+    Run(300);  // the answer that was on the wire comes in and is ignored
+    Start(kTabOvgr);
+    EXPECT_EQ(m_view.startedTabs, (std::vector<int>{kTabDeviceState, kTabOvgr}));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_THAT(m_unit.requests, Each(::testing::Field(&FakeUnit::Request::code, 5)));
+    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{kTabOvgr, 10}));
+}
+
+TEST_F(LogCollectionTest, WindowClosingEndsTheCollection) {
+    Start(0);
+    Run(200);
+    m_collection->AbortIfRunning();
+    ExpectIdle();
+    m_collection->AbortIfRunning();  // idle: nothing happens
+    EXPECT_EQ(m_view.intervals, (std::vector<int>{10, 100}));
+
+    Start(0);
+    Run(200);
+    m_collection.reset();  // going without being told still frees the main window's menus
+    EXPECT_EQ(Data().LogBusy, 0);
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+    m_link->SetLogRecordHandler({});
+}
+
+TEST_F(LogCollectionTest, ClearRequests) {
+    const Bytes zeros(15, 0x00);
+    struct Case {
+        int tab;
+        std::optional<std::pair<std::uint8_t, std::uint8_t>> codeAndChecksum;
+    };
+    const std::vector<Case> cases = {
+        {kTabMinorFault, std::pair<std::uint8_t, std::uint8_t>{0x01, 0xD9}},
+        {kTabDeviceState, std::nullopt},
+        {kTabOvgr, std::pair<std::uint8_t, std::uint8_t>{0x02, 0xDA}},
+    };
+    for (const Case& c : cases) {
+        m_port->ClearWrites();
+        m_collection->cmdLogDelete_Click(c.tab);
+        Run(100);
+        if (!c.codeAndChecksum) {
+            EXPECT_EQ(Data().ReqCode, kReqNone);
+            for (const Bytes& w : m_port->Writes()) {
+                EXPECT_EQ(w[1], 0x00) << "only polls";
+            }
+            continue;
+        }
+        ASSERT_FALSE(m_port->Writes().empty());
+        Bytes expected{0xFF, c.codeAndChecksum->first, 0x14};
+        expected.insert(expected.end(), zeros.begin(), zeros.end());
+        expected.push_back(0xCC);
+        expected.push_back(c.codeAndChecksum->second);
+        const Bytes& sent = m_port->Writes().front();
+        ASSERT_EQ(sent.size(), 22U);
+        EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 20), expected) << c.tab;
+        EXPECT_EQ(Data().ReqCode, kReqNone);
+    }
+    // A clear changes nothing of the collection.
+    EXPECT_EQ(m_view.startedTabs.size(), 0U);
+    EXPECT_EQ(Data().LogBusy, 0);
+}
+
+}  // namespace
+}  // namespace tessarin
