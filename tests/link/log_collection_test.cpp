@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -18,6 +17,7 @@
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/recording_link_view.h"
+#include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 
 namespace tessarin {
@@ -71,75 +71,6 @@ class RecordingCollectionView : public LogCollectionView {
     const int& m_now;
 };
 
-// The unit at the far end of the fake port. What it can do: answer each record request (04h-06h) with a
-// log record response after a given delay, unless the script says to stay silent for that sending; send
-// a different record number than asked; keep every request it saw (code, record number, time).
-struct FakeUnit {
-    struct Request {
-        std::uint8_t code;
-        int record;
-        int at;
-    };
-    // Whether to answer the `sending`-th request (from 1) for `record`; by default always.
-    std::function<bool(int record, int sending)> answers = [](int, int) { return true; };
-    // The number the answer to `record` carries; by default the record itself.
-    std::function<int(int record)> numberFor = [](int record) { return record; };
-    int delayMs = 0;
-
-    std::vector<Request> requests;
-    std::deque<std::pair<int, Bytes>> pending;  // (due time, frame)
-
-    // The worked example record with d0 = number.
-    static Bytes Payload(int number) {
-        return {
-            static_cast<std::uint8_t>(number), 0x01, 0xC8, 0x02, 0x08, 0x02, 0x7B, 60, 12, 3, 5, 14, 7, 0xF0, 5, 0x00};
-    }
-    static Bytes Frame(std::uint8_t code, const Bytes& payload) {
-        Bytes f{0xFF, code, static_cast<std::uint8_t>(payload.size() + 5)};
-        f.insert(f.end(), payload.begin(), payload.end());
-        f.push_back(0xCC);
-        std::uint8_t x = 0;
-        for (std::size_t i = 1; i < f.size(); ++i) {
-            x ^= f[i];
-        }
-        f.push_back(x);
-        return f;
-    }
-
-    void OnRequest(const Bytes& frame, int now) {
-        if (frame.size() < 4) {
-            return;
-        }
-        const std::uint8_t code = frame[1];
-        requests.push_back({code, frame[3], now});
-        if (code < 4 || code > 6) {
-            return;
-        }
-        const int record = frame[3];
-        if (!answers(record, SendingsOf(record))) {
-            return;
-        }
-        pending.emplace_back(now + delayMs,
-                             Frame(static_cast<std::uint8_t>(0xA0 + code - 3), Payload(numberFor(record))));
-    }
-    int SendingsOf(int record) const {
-        int n = 0;
-        for (const auto& r : requests) {
-            n += r.code >= 4 && r.code <= 6 && r.record == record ? 1 : 0;
-        }
-        return n;
-    }
-    std::vector<int> RecordRequests() const {
-        std::vector<int> out;
-        for (const auto& r : requests) {
-            if (r.code >= 4 && r.code <= 6) {
-                out.push_back(r.record);
-            }
-        }
-        return out;
-    }
-};
-
 class LogCollectionTest : public ::testing::Test {
   protected:
     LogCollectionTest() : m_view(m_now) {
@@ -148,7 +79,7 @@ class LogCollectionTest : public ::testing::Test {
         listing->SetVcp(0, "COM5");
         port->AddDevice(5);
         m_port = port.get();
-        m_port->OnWrite([this](const Bytes& frame) { m_unit.OnRequest(frame, m_now); });
+        m_unit.Attach(*m_port, m_now);
         m_link = std::make_unique<UnitLink>(m_links, std::move(listing), test::HandOver(std::move(port)));
         m_collection = std::make_unique<LogCollection>(m_link->Data(), m_links, m_view);
         m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
@@ -162,10 +93,7 @@ class LogCollectionTest : public ::testing::Test {
     // One 10 ms step of the event loop.
     void Step() {
         m_now += 10;
-        while (!m_unit.pending.empty() && m_unit.pending.front().first <= m_now) {
-            m_port->Deliver(std::move(m_unit.pending.front().second));
-            m_unit.pending.pop_front();
-        }
+        m_unit.DeliverDue(*m_port, m_now);
         if (m_view.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
             m_connectInterval = m_view.ConnectInterval();
             m_connectDue = m_now + m_connectInterval - 10;
@@ -217,7 +145,7 @@ class LogCollectionTest : public ::testing::Test {
     int m_connectDue = 100;
     test::RecordingLinkView m_links;
     RecordingCollectionView m_view;
-    FakeUnit m_unit;
+    test::ScriptedLogUnit m_unit;
     test::FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
     std::unique_ptr<LogCollection> m_collection;
@@ -236,7 +164,8 @@ TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
         expected[i] = i + 1;
     }
     EXPECT_EQ(m_unit.RecordRequests(), expected);
-    EXPECT_THAT(m_unit.requests, Each(::testing::Field(&FakeUnit::Request::code, 4)));  // no poll in between
+    EXPECT_THAT(m_unit.requests,
+                Each(::testing::Field(&test::ScriptedLogUnit::Request::code, 4)));  // no poll in between
     EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
     EXPECT_EQ(m_view.failures, 0);
     EXPECT_EQ(Data().LogLines[1],
@@ -424,7 +353,7 @@ TEST_F(LogCollectionTest, SecondCollectionAfterAbortStartsFromRecordOne) {
     EXPECT_EQ(m_view.startedTabs, (std::vector<int>{kTabDeviceState, kTabOvgr}));
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    EXPECT_THAT(m_unit.requests, Each(::testing::Field(&FakeUnit::Request::code, 5)));
+    EXPECT_THAT(m_unit.requests, Each(::testing::Field(&test::ScriptedLogUnit::Request::code, 5)));
     EXPECT_THAT(m_view.completions, ElementsAre(std::pair{kTabOvgr, 10}));
 }
 
