@@ -155,8 +155,8 @@ std::int32_t classComm::OpenPort() {
     // The results of preparing the port are not looked at: an open port is usable either way.
     sysApplyDcb();
     sysSetupQueues();
-    sysPurge(true);
-    sysPurge(false);
+    static_cast<void>(sysPurge(true));
+    static_cast<void>(sysPurge(false));
     const auto timeOut = static_cast<std::uint32_t>(static_cast<std::int32_t>(m_timeOut));
     m_timeouts = TimeoutRecord{timeOut, 0, timeOut, 0, timeOut};
     sysApplyTimeouts();

@@ -54,46 +54,46 @@ class classComm final : public CommPort {
     classComm& operator=(classComm&&) = delete;
 
     // --- Error trap -----------------------------------------------------------------------------------
-    bool ErrorTrap() const { return m_errorTrap; }
+    [[nodiscard]] bool ErrorTrap() const { return m_errorTrap; }
     void SetErrorTrap(bool value) { m_errorTrap = value; }
     // The last error recorded while ErrorTrap was true (Number 0 when none), and how many were recorded.
-    const CommError& LastError() const { return m_lastError; }
-    std::int32_t ErrorCount() const { return m_errorCount; }
+    [[nodiscard]] const CommError& LastError() const { return m_lastError; }
+    [[nodiscard]] std::int32_t ErrorCount() const { return m_errorCount; }
     void ClearError();
 
     // --- Line settings: stored only, applied at the next OpenPort ---------------------------------------
-    std::int32_t PortNumber() const override { return m_portNumber; }
+    [[nodiscard]] std::int32_t PortNumber() const override { return m_portNumber; }
     void SetPortNumber(std::int32_t value) override { m_portNumber = value; }
-    std::int32_t BaudRate() const { return static_cast<std::int32_t>(m_dcb.BaudRate); }
+    [[nodiscard]] std::int32_t BaudRate() const { return static_cast<std::int32_t>(m_dcb.BaudRate); }
     void SetBaudRate(std::int32_t value) override { m_dcb.BaudRate = static_cast<std::uint32_t>(value); }
-    std::uint8_t DataBits() const { return m_dcb.ByteSize; }
+    [[nodiscard]] std::uint8_t DataBits() const { return m_dcb.ByteSize; }
     void SetDataBits(std::uint8_t value) override { m_dcb.ByteSize = value; }
     // 0 none, 1 odd, 2 even, 3 mark, 4 space.
-    std::uint8_t Parity() const { return m_dcb.Parity; }
+    [[nodiscard]] std::uint8_t Parity() const { return m_dcb.Parity; }
     void SetParity(std::uint8_t value) override { m_dcb.Parity = value; }
     // 0 one, 1 one and a half, 2 two.
-    std::uint8_t StopBits() const { return m_dcb.StopBits; }
+    [[nodiscard]] std::uint8_t StopBits() const { return m_dcb.StopBits; }
     void SetStopBits(std::uint8_t value) override { m_dcb.StopBits = value; }
     // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 DTR/DSR. Setting clears the flow-control and DTR/RTS control bits
     // (mask 337Ch) and sets those of the mode (none of them for a value outside 0..3). Reading gives 1 when
     // an XON/XOFF bit is set, else 2 for RTS handshake, else 3 for DTR handshake, else 0.
-    std::int32_t Handshaking() const;
+    [[nodiscard]] std::int32_t Handshaking() const;
     void SetHandshaking(std::int32_t value) override;
     // Milliseconds; OpenPort puts it into the time-out record.
-    std::int16_t TimeOut() const { return m_timeOut; }
+    [[nodiscard]] std::int16_t TimeOut() const { return m_timeOut; }
     void SetTimeOut(std::int16_t value) override { m_timeOut = value; }
 
     // --- Driver queues ------------------------------------------------------------------------------------
     // Queue sizes asked of the driver at OpenPort (the Linux tty driver has fixed queues and ignores them).
-    std::int32_t WriteBufferSize() const { return m_writeBufferSize; }
+    [[nodiscard]] std::int32_t WriteBufferSize() const { return m_writeBufferSize; }
     void SetWriteBufferSize(std::int32_t value) { m_writeBufferSize = value; }
-    std::int32_t ReadBufferSize() const { return m_readBufferSize; }
+    [[nodiscard]] std::int32_t ReadBufferSize() const { return m_readBufferSize; }
     void SetReadBufferSize(std::int32_t value) { m_readBufferSize = value; }
     // Bytes waiting in the output / input queue from a fresh status query; 0 when it fails. Trapping.
     std::int32_t WriteBufferDataSize();
     std::int32_t ReadBufferDataSize() override;
     // Above 0: every read takes exactly this many bytes; otherwise a read takes all that are waiting.
-    std::int32_t ReadRequestSize() const { return m_readRequestSize; }
+    [[nodiscard]] std::int32_t ReadRequestSize() const { return m_readRequestSize; }
     void SetReadRequestSize(std::int32_t value) { m_readRequestSize = value; }
 
     // --- Modem lines (act on the open port at once; trapping) --------------------------------------------
@@ -130,10 +130,10 @@ class classComm final : public CommPort {
     std::int32_t ClearReadBuffer() override;
 
     // --- Inspection ------------------------------------------------------------------------------------
-    bool IsOpen() const { return m_open; }
-    const DeviceControlRecord& Dcb() const { return m_dcb; }
-    const TimeoutRecord& Timeouts() const { return m_timeouts; }
-    const CommStatusRecord& Status() const { return m_status; }
+    [[nodiscard]] bool IsOpen() const { return m_open; }
+    [[nodiscard]] const DeviceControlRecord& Dcb() const { return m_dcb; }
+    [[nodiscard]] const TimeoutRecord& Timeouts() const { return m_timeouts; }
+    [[nodiscard]] const CommStatusRecord& Status() const { return m_status; }
 
   private:
     enum class ModemLine { Rts, Dtr };
@@ -144,19 +144,20 @@ class classComm final : public CommPort {
     // Reads as ReadBinary; `nothingWaiting` tells the {00h} of an empty queue from a received 00h.
     std::vector<std::uint8_t> readBytes(bool& nothingWaiting);
 
-    // Platform layer (class_comm_posix.cpp / class_comm_win32.cpp). Each returns whether the call worked.
+    // Platform layer (class_comm_posix.cpp / class_comm_win32.cpp). Those returning bool tell whether the
+    // call worked; the preparation steps of OpenPort have results nobody looks at.
     bool sysOpen(std::int32_t portNumber);
     bool sysClose();
-    bool sysApplyDcb();
-    bool sysSetupQueues();
-    bool sysApplyTimeouts();
+    void sysApplyDcb() const;
+    void sysSetupQueues() const;
+    void sysApplyTimeouts() const;
     bool sysStatus();  // fills m_status
-    bool sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered);
-    bool sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written);
-    bool sysPurge(bool output);
-    bool sysSetLine(ModemLine line, bool on);
-    bool sysBreak(bool on);
-    bool sysModemStatus(std::uint32_t& status);
+    [[nodiscard]] bool sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered) const;
+    [[nodiscard]] bool sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written) const;
+    [[nodiscard]] bool sysPurge(bool output) const;
+    [[nodiscard]] bool sysSetLine(ModemLine line, bool on) const;
+    [[nodiscard]] bool sysBreak(bool on) const;
+    [[nodiscard]] bool sysModemStatus(std::uint32_t& status) const;
     static std::string ansiFromText(std::string_view text);
     static void appendAnsiChar(std::string& text, std::uint8_t byte);
 

@@ -65,32 +65,34 @@ bool classComm::sysClose() {
     return ::close(fd) == 0;
 }
 
-bool classComm::sysApplyDcb() {
+// Results are not looked at: an open port is usable either way. A record the line cannot have leaves the
+// attributes as they were, as a refused device-control block would.
+void classComm::sysApplyDcb() const {
     const int fd = descriptor(m_open, m_handle);
-    const auto attributes = TermiosFromDcb(m_dcb, m_timeouts);
-    bool ok = attributes.has_value() && ::tcsetattr(fd, TCSANOW, &*attributes) == 0;
-
+    if (const auto attributes = TermiosFromDcb(m_dcb, m_timeouts)) {
+        ::tcsetattr(fd, TCSANOW, &*attributes);
+    }
     // DTR and RTS as the flag word says; the kernel has no DTR handshake, so that mode leaves DTR on, and
-    // under RTS handshake the kernel drives RTS itself from the start we give it here.
+    // under RTS handshake the kernel drives RTS itself from the start we give it here. On a
+    // pseudo-terminal these fail (no modem lines), which is fine.
     int raise = 0;
     int lower = 0;
     (DtrControl(m_dcb.Flags) == kLineControlOff ? lower : raise) |= TIOCM_DTR;
     (RtsControl(m_dcb.Flags) == kLineControlOff ? lower : raise) |= TIOCM_RTS;
-    if (raise != 0 && ::ioctl(fd, TIOCMBIS, &raise) != 0) {
-        ok = false;
+    if (raise != 0) {
+        ::ioctl(fd, TIOCMBIS, &raise);
     }
-    if (lower != 0 && ::ioctl(fd, TIOCMBIC, &lower) != 0) {
-        ok = false;
+    if (lower != 0) {
+        ::ioctl(fd, TIOCMBIC, &lower);
     }
-    return ok;
 }
 
 // The tty driver's queues have a fixed size.
-bool classComm::sysSetupQueues() { return m_open; }
+void classComm::sysSetupQueues() const {}
 
 // Reads take what is waiting and return at once (VMIN 0, VTIME 0, non-blocking descriptor), so the
 // time-out record has nothing to configure.
-bool classComm::sysApplyTimeouts() { return m_open; }
+void classComm::sysApplyTimeouts() const {}
 
 bool classComm::sysStatus() {
     const int fd = descriptor(m_open, m_handle);
@@ -107,7 +109,7 @@ bool classComm::sysStatus() {
     return true;
 }
 
-bool classComm::sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered) {
+bool classComm::sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered) const {
     delivered = 0;
     const int fd = descriptor(m_open, m_handle);
     ssize_t n = 0;
@@ -121,7 +123,7 @@ bool classComm::sysRead(std::uint8_t* data, std::size_t size, std::size_t& deliv
     return true;
 }
 
-bool classComm::sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written) {
+bool classComm::sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written) const {
     written = 0;
     const int fd = descriptor(m_open, m_handle);
     ssize_t n = 0;
@@ -135,18 +137,18 @@ bool classComm::sysWrite(const std::uint8_t* data, std::size_t size, std::size_t
     return true;
 }
 
-bool classComm::sysPurge(bool output) {
+bool classComm::sysPurge(bool output) const {
     return ::tcflush(descriptor(m_open, m_handle), output ? TCOFLUSH : TCIFLUSH) == 0;
 }
 
-bool classComm::sysSetLine(ModemLine line, bool on) {
+bool classComm::sysSetLine(ModemLine line, bool on) const {
     int bits = line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR;
     return ::ioctl(descriptor(m_open, m_handle), on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
 }
 
-bool classComm::sysBreak(bool on) { return ::ioctl(descriptor(m_open, m_handle), on ? TIOCSBRK : TIOCCBRK) == 0; }
+bool classComm::sysBreak(bool on) const { return ::ioctl(descriptor(m_open, m_handle), on ? TIOCSBRK : TIOCCBRK) == 0; }
 
-bool classComm::sysModemStatus(std::uint32_t& status) {
+bool classComm::sysModemStatus(std::uint32_t& status) const {
     int bits = 0;
     if (::ioctl(descriptor(m_open, m_handle), TIOCMGET, &bits) != 0) {
         return false;

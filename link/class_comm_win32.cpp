@@ -89,24 +89,23 @@ bool classComm::sysClose() {
     return CloseHandle(h) != 0;
 }
 
-bool classComm::sysApplyDcb() {
+void classComm::sysApplyDcb() const {
     DCB dcb = windowsDcb(m_dcb);
-    return SetCommState(handleOf(m_open, m_handle), &dcb) != 0;
+    SetCommState(handleOf(m_open, m_handle), &dcb);
 }
 
-bool classComm::sysSetupQueues() {
-    return SetupComm(handleOf(m_open, m_handle), static_cast<DWORD>(m_readBufferSize),
-                     static_cast<DWORD>(m_writeBufferSize)) != 0;
+void classComm::sysSetupQueues() const {
+    SetupComm(handleOf(m_open, m_handle), static_cast<DWORD>(m_readBufferSize), static_cast<DWORD>(m_writeBufferSize));
 }
 
-bool classComm::sysApplyTimeouts() {
+void classComm::sysApplyTimeouts() const {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = m_timeouts.ReadIntervalTimeout;
     timeouts.ReadTotalTimeoutMultiplier = m_timeouts.ReadTotalTimeoutMultiplier;
     timeouts.ReadTotalTimeoutConstant = m_timeouts.ReadTotalTimeoutConstant;
     timeouts.WriteTotalTimeoutMultiplier = m_timeouts.WriteTotalTimeoutMultiplier;
     timeouts.WriteTotalTimeoutConstant = m_timeouts.WriteTotalTimeoutConstant;
-    return SetCommTimeouts(handleOf(m_open, m_handle), &timeouts) != 0;
+    SetCommTimeouts(handleOf(m_open, m_handle), &timeouts);
 }
 
 bool classComm::sysStatus() {
@@ -123,25 +122,25 @@ bool classComm::sysStatus() {
     return true;
 }
 
-bool classComm::sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered) {
+bool classComm::sysRead(std::uint8_t* data, std::size_t size, std::size_t& delivered) const {
     DWORD got = 0;
     const BOOL ok = ReadFile(handleOf(m_open, m_handle), data, static_cast<DWORD>(size), &got, nullptr);
     delivered = got;
     return ok != 0;
 }
 
-bool classComm::sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written) {
+bool classComm::sysWrite(const std::uint8_t* data, std::size_t size, std::size_t& written) const {
     DWORD put = 0;
     const BOOL ok = WriteFile(handleOf(m_open, m_handle), data, static_cast<DWORD>(size), &put, nullptr);
     written = put;
     return ok != 0;
 }
 
-bool classComm::sysPurge(bool output) {
+bool classComm::sysPurge(bool output) const {
     return PurgeComm(handleOf(m_open, m_handle), output ? PURGE_TXCLEAR : PURGE_RXCLEAR) != 0;
 }
 
-bool classComm::sysSetLine(ModemLine line, bool on) {
+bool classComm::sysSetLine(ModemLine line, bool on) const {
     DWORD function = 0;
     if (line == ModemLine::Rts) {
         function = on ? SETRTS : CLRRTS;
@@ -151,12 +150,12 @@ bool classComm::sysSetLine(ModemLine line, bool on) {
     return EscapeCommFunction(handleOf(m_open, m_handle), function) != 0;
 }
 
-bool classComm::sysBreak(bool on) {
+bool classComm::sysBreak(bool on) const {
     const HANDLE h = handleOf(m_open, m_handle);
     return (on ? SetCommBreak(h) : ClearCommBreak(h)) != 0;
 }
 
-bool classComm::sysModemStatus(std::uint32_t& status) {
+bool classComm::sysModemStatus(std::uint32_t& status) const {
     DWORD bits = 0;
     if (GetCommModemStatus(handleOf(m_open, m_handle), &bits) == 0) {
         return false;

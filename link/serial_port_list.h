@@ -71,21 +71,22 @@ class SerialPortList {
     explicit SerialPortList(std::filesystem::path sysfsTtyRoot = kSysfsTtyRoot);
 
     // All entries, ascending by index.
-    std::vector<SerialPortEntry> Entries() const;
+    [[nodiscard]] std::vector<SerialPortEntry> Entries() const;
     // The entry with index i, if any.
-    std::optional<SerialPortEntry> EntryAt(std::uint32_t index) const;
+    [[nodiscard]] std::optional<SerialPortEntry> EntryAt(std::uint32_t index) const;
     // The port name listed under a value name "\Device\VCP<i>"; "" when there is none.
-    std::string PortNameFor(std::string_view valueName) const;
+    [[nodiscard]] std::string PortNameFor(std::string_view valueName) const;
     // The device of the entry (lowest index first) whose port name is `portName` (compared without regard
     // to case, as Windows does), or nullopt.
-    std::optional<std::string> DevicePathFor(std::string_view portName) const;
+    [[nodiscard]] std::optional<std::string> DevicePathFor(std::string_view portName) const;
 
     // The ttyUSB<k> numbers bound to ftdi_sio, ascending.
-    std::vector<std::uint32_t> FtdiAdapters() const;
+    [[nodiscard]] std::vector<std::uint32_t> FtdiAdapters() const;
 
   private:
-    std::optional<std::filesystem::path> readableFolder() const;
-    std::optional<SerialPortFileContents> readEntryFile(const std::filesystem::path& folder, std::uint32_t index) const;
+    [[nodiscard]] std::optional<std::filesystem::path> readableFolder() const;
+    [[nodiscard]] std::optional<SerialPortFileContents> readEntryFile(const std::filesystem::path& folder,
+                                                                      std::uint32_t index) const;
 
     std::filesystem::path m_sysfsTtyRoot;
 };

@@ -134,7 +134,7 @@ class ClassCommPty : public ::testing::Test {
     classComm& MakePort() { return *m_ports.emplace_back(std::make_unique<classComm>(m_sysfs.Path())); }
 
     // Terminal attributes of the slave as this process holds it open (found through /proc/self/fd).
-    std::optional<termios> SlaveAttributes() const {
+    [[nodiscard]] std::optional<termios> SlaveAttributes() const {
         std::optional<termios> found;
         for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
             std::error_code ec;
@@ -148,7 +148,7 @@ class ClassCommPty : public ::testing::Test {
         return found;
     }
 
-    int SlaveDescriptorCount() const {
+    [[nodiscard]] int SlaveDescriptorCount() const {
         int count = 0;
         for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
             std::error_code ec;

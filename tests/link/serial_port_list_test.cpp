@@ -117,7 +117,7 @@ class FakeSysfs {
         std::filesystem::create_symlink("../../../../bus/usb-serial/drivers/" + driver, device / "driver");
     }
     void AddPlain(const std::string& name) const { std::filesystem::create_directories(m_root.Path() / name); }
-    const std::filesystem::path& Root() const { return m_root.Path(); }
+    [[nodiscard]] const std::filesystem::path& Root() const { return m_root.Path(); }
 
   private:
     TempDir m_root;

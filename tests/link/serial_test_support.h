@@ -9,7 +9,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,7 +40,7 @@ class TempDir {
     TempDir(TempDir&&) = delete;
     TempDir& operator=(TempDir&&) = delete;
 
-    const std::filesystem::path& Path() const { return m_path; }
+    [[nodiscard]] const std::filesystem::path& Path() const { return m_path; }
 
   private:
     std::filesystem::path m_path;
@@ -87,8 +86,8 @@ class SerialListFolder {
         std::filesystem::create_directories(Folder());
     }
 
-    std::filesystem::path Folder() const { return m_runtime.Path() / "tessarin" / "serialcomm"; }
-    const std::filesystem::path& RuntimeDir() const { return m_runtime.Path(); }
+    [[nodiscard]] std::filesystem::path Folder() const { return m_runtime.Path() / "tessarin" / "serialcomm"; }
+    [[nodiscard]] const std::filesystem::path& RuntimeDir() const { return m_runtime.Path(); }
 
     void Write(std::uint32_t index, const std::string& portName, const std::string& device) const {
         WriteRaw("VCP" + std::to_string(index), portName + "\n" + device + "\n");
@@ -120,16 +119,16 @@ class PtyPeer {
     PtyPeer(PtyPeer&&) = delete;
     PtyPeer& operator=(PtyPeer&&) = delete;
 
-    bool Ok() const { return m_master >= 0 && !m_slavePath.empty(); }
-    const std::string& SlavePath() const { return m_slavePath; }
+    [[nodiscard]] bool Ok() const { return m_master >= 0 && !m_slavePath.empty(); }
+    [[nodiscard]] const std::string& SlavePath() const { return m_slavePath; }
 
-    bool Send(const std::vector<std::uint8_t>& bytes) const {
+    [[nodiscard]] bool Send(const std::vector<std::uint8_t>& bytes) const {
         return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
 
     // Up to `count` bytes, waiting at most `deadline` for them to arrive.
-    std::vector<std::uint8_t> Receive(std::size_t count,
-                                      std::chrono::milliseconds deadline = std::chrono::seconds(5)) const {
+    [[nodiscard]] std::vector<std::uint8_t> Receive(
+        std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(5)) const {
         std::vector<std::uint8_t> got;
         const auto end = std::chrono::steady_clock::now() + deadline;
         while (got.size() < count && std::chrono::steady_clock::now() < end) {

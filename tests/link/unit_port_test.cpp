@@ -19,7 +19,7 @@ class RecordingCommPort : public CommPort {
     explicit RecordingCommPort(bool opens) : m_opens(opens) {}
     std::vector<std::string> Calls;
 
-    std::int32_t PortNumber() const override { return m_port; }
+    [[nodiscard]] std::int32_t PortNumber() const override { return m_port; }
     void SetPortNumber(std::int32_t v) override { record("SetPortNumber", v), m_port = v; }
     void SetBaudRate(std::int32_t v) override { record("SetBaudRate", v); }
     void SetDataBits(std::uint8_t v) override { record("SetDataBits", v); }
