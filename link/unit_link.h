@@ -42,6 +42,8 @@ class UnitLink {
 
     // Called for every valid A1h-A3h frame after it is in RcvFrame (the log collection decodes it).
     void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
+    // The handler in place (empty when none), so that a window can tell whether it is still its own.
+    [[nodiscard]] const std::function<void()>& LogRecordHandler() const { return m_onLogRecord; }
 
     // The port object, nullptr before the first open attempt.
     [[nodiscard]] CommPort* Comm() { return m_comm.get(); }
