@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,34 @@ TEST(AssemblyLimit, OversizedReadKeepsItsLatestBytes) {
     AssembleFrame(bytes, buffer);
     ASSERT_EQ(buffer.size(), kRcvBufferLimit);
     EXPECT_EQ(buffer[kRcvBufferLimit - 2], 0xFF);
+}
+
+TEST(AssemblyLimit, ArbitraryBytesYieldOnlyWellFormedCandidates) {
+    std::mt19937 random(7);
+    Bytes buffer;
+    int extracted = 0;
+    for (int read = 0; read < 20000; ++read) {
+        Bytes bytes(random() % 40);
+        for (auto& b : bytes) {
+            // Plenty of start and end marks and short lengths, to reach every branch.
+            const std::uint32_t pick = random() % 8;
+            b = pick == 0   ? 0xFF
+                : pick == 1 ? 0xCC
+                : pick == 2 ? static_cast<std::uint8_t>(random() % 8)
+                            : static_cast<std::uint8_t>(random());
+        }
+        AssembleFrame(bytes, buffer);
+        ASSERT_LE(buffer.size(), kRcvBufferLimit);
+        if (!bytes.empty()) {
+            ++extracted;
+            ASSERT_GE(bytes.size(), 3U);
+            EXPECT_EQ(bytes.front(), 0xFF);
+            EXPECT_EQ(bytes[2], bytes.size());
+            EXPECT_EQ(bytes[bytes.size() - 2], 0xCC);
+            EXPECT_TRUE(buffer.empty());
+        }
+    }
+    EXPECT_GT(extracted, 0);
 }
 
 TEST(CheckFrame, ComparesChecksumWithXor) {
