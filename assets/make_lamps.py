@@ -9,7 +9,7 @@ import sys
 from pathlib import Path
 
 WIDTH, HEIGHT = 58, 24
-BACKGROUND = (212, 208, 200)  # the classic dialog grey, so the lamp blends into the status bar
+BACKGROUND = (240, 240, 240)  # the usual face colour of status bars, so the lamp blends in
 
 # (lit colour, unlit colour) per lamp
 COLOURS = {

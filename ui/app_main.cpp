@@ -1,0 +1,114 @@
+#include "ui/app_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QStandardPaths>
+
+#include "ui/app_version.h"
+#include "ui/frm_mid_main.h"
+#include "ui/pictures.h"
+#include "ui/ui_fonts.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kLockFileName = "tessarin.lock";
+
+// A folder only the user may enter: created 0700 when missing, refused when others can write to it.
+bool MakePrivateFolder(const QString& path) {
+    QDir dir(path);
+    if (!dir.exists() && !QDir().mkpath(path)) {
+        return false;
+    }
+    QFile folder(path);
+    const QFileDevice::Permissions others = QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    if ((folder.permissions() & others) != 0) {
+        return folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    return true;
+}
+
+}  // namespace
+
+QString InstanceLockFolder() {
+    // Qt hands out the runtime folder only when it belongs to the user and is private to them.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty()) {
+        return runtime;
+    }
+    QString home = QDir::homePath();
+    if (home.isEmpty()) {
+        home = QDir::currentPath();
+    }
+    const QString fallback = QDir(home).filePath(QStringLiteral(".tessarin"));
+    MakePrivateFolder(fallback);
+    return fallback;
+}
+
+InstanceLock::InstanceLock(const QString& folder)
+    : m_fileName(QDir(folder).filePath(QString::fromUtf8(kLockFileName))), m_lock(m_fileName) {
+    // A lock is never given up for its age: only a lock whose program is gone counts as stale.
+    m_lock.setStaleLockTime(0);
+}
+
+bool InstanceLock::Acquire() {
+    if (m_lock.tryLock(0)) {
+        return true;
+    }
+    if (m_lock.error() != QLockFile::LockFailedError) {
+        return false;
+    }
+    // tryLock already recovers a lock whose process is gone. A crashed holder whose number has been
+    // reused by another process is caught here: removeStaleLockFile takes the file away only when no
+    // running program holds its lock, which a live instance always does.
+    if (m_lock.removeStaleLockFile()) {
+        return m_lock.tryLock(0);
+    }
+    return false;
+}
+
+void ShowAlreadyRunning() {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("起動エラー"),
+                    QStringLiteral("このアプリケーションはすでに開かれています。"), QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("msgAlreadyRunning"));
+    box.exec();
+}
+
+std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder, const std::function<void()>& refuse) {
+    auto lock = std::make_unique<InstanceLock>(folder);
+    if (lock->Acquire()) {
+        return lock;
+    }
+    if (refuse) {
+        refuse();
+    }
+    return nullptr;
+}
+
+void InitProgramLook() {
+    InstallFontSubstitutions();
+    QApplication::setFont(UiFont(kPointSizeNormal));
+    QApplication::setWindowIcon(ProgramIcon());
+}
+
+int Main(int& argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kProductName));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionPatch));
+    InitProgramLook();
+
+    const std::unique_ptr<InstanceLock> lock = ClaimSingleInstance(InstanceLockFolder());
+    if (!lock) {
+        return 0;
+    }
+
+    frmMidMain window;
+    window.mnuNowValue_Click();
+    return QApplication::exec();
+}
+
+}  // namespace tessarin

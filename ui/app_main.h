@@ -1,0 +1,44 @@
+// Start-up of the program: one instance per user, the program's look, the main window and its first child.
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace tessarin {
+
+// The folder that holds the single-instance lock: the user's runtime folder when the system provides a
+// private one, else a private folder in the user's own data area. Never a folder that others can write.
+QString InstanceLockFolder();
+
+// The program's single-instance lock in `folder`. A lock left behind by a program that crashed is
+// recovered; a lock held by a running instance is not.
+class InstanceLock {
+  public:
+    explicit InstanceLock(const QString& folder);
+    // True when this process now holds the lock.
+    bool Acquire();
+    QString FileName() const { return m_fileName; }
+
+  private:
+    QString m_fileName;
+    QLockFile m_lock;
+};
+
+// The message of a second start (blocks until the operator presses OK).
+void ShowAlreadyRunning();
+
+// Takes the single-instance lock in `folder`; when another instance holds it, tells the operator through
+// `refuse` (ShowAlreadyRunning by default) and returns nullptr. The lock is held while the result lives.
+std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder,
+                                                  const std::function<void()>& refuse = ShowAlreadyRunning);
+
+// Fonts, default font and icon of the program. Call once after the QApplication exists.
+void InitProgramLook();
+
+// The program: refuses a second instance, loads the main window, shows the current-value screen and
+// runs until the main window ends the program. Returns the exit code.
+int Main(int& argc, char** argv);
+
+}  // namespace tessarin

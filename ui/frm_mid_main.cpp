@@ -1,0 +1,403 @@
+#include "ui/frm_mid_main.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "ui/frm_about.h"
+#include "ui/frm_log_disp.h"
+#include "ui/frm_now_value.h"
+#include "ui/frm_unit_setting.h"
+#include "ui/twips.h"
+#include "ui/ui_fonts.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr int kFrameWidth = 13100;
+constexpr int kFrameHeight = 10650;
+constexpr int kComConnectIntervalMs = 100;
+constexpr int kComRcvIntervalMs = 10;
+
+// StatusBar1's panel widths in twips; panel 4 takes up the spare width.
+constexpr int kPanelWidths[7] = {1764, 1587, 1587, 11994, 2117, 1058, 2117};
+constexpr int kSparePanel = 4;
+constexpr int kDatePanel = 5;
+constexpr int kTimePanel = 6;
+constexpr int kBadgePanel = 7;
+
+constexpr const char* kGuideTexts[4] = {"F1：現在値表示", "F2：ログ表示", "Ctrl+F1：微地絡設定", "Ctrl+F12：終了"};
+
+QLabel* makePanel(const QString& name) {
+    auto* panel = new QLabel;
+    panel->setObjectName(name);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setTextFormat(Qt::PlainText);
+    panel->setContentsMargins(3, 0, 3, 0);
+    return panel;
+}
+
+}  // namespace
+
+frmMidMain::frmMidMain(QWidget* parent) : frmMidMain(DefaultPictureFolder(), parent) {}
+
+frmMidMain::frmMidMain(const QString& pictureFolder, QWidget* parent)
+    : QMainWindow(parent), m_lamps(pictureFolder), m_quit([] { QCoreApplication::exit(0); }) {
+    m_link = std::make_unique<UnitLink>(*this);
+    MDIForm_Load();
+}
+
+frmMidMain::frmMidMain(std::unique_ptr<PortListing> listing, UnitLink::CommFactory makeComm,
+                       const QString& pictureFolder, QWidget* parent)
+    : QMainWindow(parent), m_lamps(pictureFolder), m_quit([] { QCoreApplication::exit(0); }) {
+    m_link = std::make_unique<UnitLink>(*this, std::move(listing), std::move(makeComm));
+    MDIForm_Load();
+}
+
+frmMidMain::~frmMidMain() {
+    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
+        timer->stop();
+    }
+    // Child windows read the device data, which goes with the link: they go first.
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
+        delete sub;
+    }
+    if (!m_ended) {
+        m_link->ClosePort();
+    }
+}
+
+void frmMidMain::MDIForm_Load() {
+    setObjectName(QStringLiteral("frmMidMain"));
+    setWindowTitle(QString::fromUtf8(kProgramTitle));
+    resize(Twips(kFrameWidth), Twips(kFrameHeight));
+
+    m_mdiArea = new QMdiArea;
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    buildMenus();
+    buildStatusBars();
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_mdiArea, 1);
+    // The guide sits at the foot, right above StatusBar1.
+    column->addWidget(m_stbShortCutKey);
+    setCentralWidget(central);
+
+    DeviceData& deviceData = Data();
+    deviceData.LinkUp = kFalse;
+    m_stbShortCutKey->hide();
+    // No child yet: Main opens the current-value screen as the first one.
+    m_activeChild = nullptr;
+    // The choice tables are constants, ready before this point.
+    deviceData.LogBusy = 0;
+    deviceData.TxLamp = kFalse;
+    deviceData.RxLamp = kFalse;
+    deviceData.TxStarted = kFalse;
+
+    m_tmrComConnect = new QTimer(this);
+    m_tmrComConnect->setObjectName(QStringLiteral("tmrComConnect"));
+    m_tmrComConnect->setInterval(kComConnectIntervalMs);
+    connect(m_tmrComConnect, &QTimer::timeout, this, &frmMidMain::tmrComConnect_Timer);
+    m_tmrComRcv = new QTimer(this);
+    m_tmrComRcv->setObjectName(QStringLiteral("tmrComRcv"));
+    m_tmrComRcv->setTimerType(Qt::PreciseTimer);
+    m_tmrComRcv->setInterval(kComRcvIntervalMs);
+    connect(m_tmrComRcv, &QTimer::timeout, this, &frmMidMain::tmrComRcv_Timer);
+
+    m_link->Discover();
+
+    m_tmrComConnect->start();
+    m_tmrComRcv->start();
+}
+
+void frmMidMain::buildMenus() {
+    auto addMenu = [this](const char* title, const char* name) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(title));
+        menu->setObjectName(QString::fromUtf8(name));
+        return menu;
+    };
+    auto addItem = [this](QMenu* menu, const char* text, const char* name, const QKeySequence& key,
+                          void (frmMidMain::*handler)()) {
+        QAction* action = menu->addAction(QString::fromUtf8(text));
+        action->setObjectName(QString::fromUtf8(name));
+        action->setShortcut(key);
+        // The frame's own keys, whichever child window has the focus.
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    QMenu* file = addMenu("ﾌｧｲﾙ(&F)", "mnuFile");
+    addItem(file, "終了(&Q)", "mnuExit", QKeySequence(Qt::CTRL | Qt::Key_F12), &frmMidMain::mnuExit_Click);
+
+    QMenu* view = addMenu("表示(&V)", "mnuView");
+    addItem(view, "現在値表示(&N)...", "mnuNowValue", QKeySequence(Qt::Key_F1), &frmMidMain::mnuNowValue_Click);
+    addItem(view, "ログ表示(&L)...", "mnuLogDisp", QKeySequence(Qt::Key_F2), &frmMidMain::mnuLogDisp_Click);
+
+    QMenu* setting = addMenu("設定(&S)", "mnuSetting");
+    addItem(setting, "微地絡設定(&E)...", "mnuUnitSetting", QKeySequence(Qt::CTRL | Qt::Key_F1),
+            &frmMidMain::mnuUnitSetting_Click);
+
+    QMenu* help = addMenu("ﾍﾙﾌﾟ(&H)", "mnuHelp");
+    addItem(help, "ｼｮｰﾄｶｯﾄｷｰｶﾞｲﾄﾞ(&S)...", "mnuShortCutKey", QKeySequence(), &frmMidMain::mnuShortCutKey_Click);
+    QAction* separator = help->addSeparator();
+    separator->setObjectName(QStringLiteral("mnuHelpSeparator"));
+    addItem(help, "ﾊﾞｰｼﾞｮﾝ情報(&A)...", "mnuAbout", QKeySequence(), &frmMidMain::mnuAbout_Click);
+}
+
+void frmMidMain::buildStatusBars() {
+    m_stbShortCutKey = new QStatusBar;
+    m_stbShortCutKey->setObjectName(QStringLiteral("stbShortCutKey"));
+    m_stbShortCutKey->setSizeGripEnabled(false);
+    for (int i = 0; i < 4; ++i) {
+        QLabel* panel = makePanel(QStringLiteral("stbShortCutKeyPanel%1").arg(i + 1));
+        panel->setText(QString::fromUtf8(kGuideTexts[i]));
+        panel->setMinimumWidth(Twips(1440));
+        m_guidePanels[i] = panel;
+        m_stbShortCutKey->addWidget(panel);
+    }
+
+    m_statusBar1 = new QStatusBar;
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 7; ++i) {
+        const int number = i + 1;
+        QLabel* panel = makePanel(QStringLiteral("StatusBar1Panel%1").arg(number));
+        if (number == kSparePanel) {
+            panel->setMinimumWidth(0);
+            m_statusBar1->addWidget(panel, 1);
+        } else {
+            panel->setFixedWidth(Twips(kPanelWidths[i]));
+            m_statusBar1->addWidget(panel, 0);
+        }
+        m_panels[i] = panel;
+    }
+    // Link text: OFF LINE until the first successful open.
+    ShowPanelText(kPanelLinkText, kOffLine);
+    m_panels[kPanelSendLamp - 1]->setPixmap(StartLampPicture(true));
+    m_panels[kPanelReceiveLamp - 1]->setPixmap(StartLampPicture(false));
+    for (const int picturePanel : {kPanelSendLamp, kPanelReceiveLamp, kBadgePanel}) {
+        m_panels[picturePanel - 1]->setAlignment(Qt::AlignCenter);
+    }
+    m_panels[kDatePanel - 1]->setAlignment(Qt::AlignCenter);
+    m_panels[kTimePanel - 1]->setAlignment(Qt::AlignCenter);
+    m_panels[kBadgePanel - 1]->setPixmap(ProductBadge());
+    setStatusBar(m_statusBar1);
+
+    m_tmrClock = new QTimer(this);
+    m_tmrClock->setObjectName(QStringLiteral("tmrClock"));
+    m_tmrClock->setSingleShot(true);
+    connect(m_tmrClock, &QTimer::timeout, this, &frmMidMain::refreshClock);
+    refreshClock();
+}
+
+void frmMidMain::refreshClock() {
+    const QDateTime now = QDateTime::currentDateTime();
+    m_panels[kDatePanel - 1]->setText(now.toString(QStringLiteral("yyyy/MM/dd")));
+    m_panels[kTimePanel - 1]->setText(now.toString(QStringLiteral("H:mm")));
+    // Wake at the start of the next second, so that the minute changes on time.
+    m_tmrClock->start(1000 - now.time().msec());
+}
+
+QLabel* frmMidMain::StatusPanel(int panel) const { return panel >= 1 && panel <= 7 ? m_panels[panel - 1] : nullptr; }
+
+QLabel* frmMidMain::GuidePanel(int panel) const {
+    return panel >= 1 && panel <= 4 ? m_guidePanels[panel - 1] : nullptr;
+}
+
+QString frmMidMain::PanelPictureName(int panel) const {
+    if (panel == kPanelSendLamp || panel == kPanelReceiveLamp) {
+        return m_panelPictures[panel - kPanelSendLamp];
+    }
+    return {};
+}
+
+void frmMidMain::ShowPanelText(int panel, const std::string& text) {
+    QLabel* label = StatusPanel(panel);
+    if (label == nullptr) {
+        return;
+    }
+    const QString shown = QString::fromStdString(text);
+    label->setText(shown);
+    if (panel == kPanelLinkText) {
+        label->setToolTip(shown);
+    }
+}
+
+void frmMidMain::ShowPanelPicture(int panel, const std::string& pictureName) {
+    if (panel != kPanelSendLamp && panel != kPanelReceiveLamp) {
+        return;
+    }
+    const QString name = QString::fromStdString(pictureName);
+    // A picture that could not be read is an empty pixmap: the panel then shows nothing.
+    m_panels[panel - 1]->setPixmap(m_lamps.Picture(name));
+    m_panelPictures[panel - kPanelSendLamp] = name;
+}
+
+void frmMidMain::SetComConnectInterval(int milliseconds) { m_tmrComConnect->setInterval(milliseconds); }
+
+bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
+
+void frmMidMain::tmrComConnect_Timer() { m_link->ConnectTick(); }
+
+void frmMidMain::tmrComRcv_Timer() {
+    // The pass lets events run, so this timer can fire again inside it; one pass at a time.
+    if (m_inReceivePass) {
+        return;
+    }
+    m_inReceivePass = true;
+    m_link->ReceiveTick([] { QCoreApplication::processEvents(); });
+    m_inReceivePass = false;
+    if (m_endPending) {
+        m_endPending = false;
+        m_link->ClosePort();
+        emit programEnding();
+        m_quit();
+    }
+    if (m_deletePending) {
+        m_deletePending = false;
+        deleteLater();
+    }
+}
+
+bool frmMidMain::event(QEvent* event) {
+    // The window owns the link whose receive pass is running: it must outlive the pass.
+    if (event->type() == QEvent::DeferredDelete && m_inReceivePass) {
+        m_deletePending = true;
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void frmMidMain::CloseActiveChild() {
+    if (m_activeChild.isNull()) {
+        return;
+    }
+    const QString caption = m_activeChild->windowTitle();
+    if (caption == QString::fromUtf8(kNowValueCaption) || caption == QString::fromUtf8(kLogDispCaption) ||
+        caption == QString::fromUtf8(kUnitSettingCaption)) {
+        unloadChild(m_activeChild);
+        m_activeChild = nullptr;
+    }
+}
+
+void frmMidMain::unloadChild(QWidget* child) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    if (sub == nullptr) {
+        child->close();
+        child->deleteLater();
+        return;
+    }
+    // close() lets the window stop its timers; taking it out of the frame at once means the next
+    // window never sees it, even before the deferred delete has run.
+    sub->close();
+    if (m_mdiArea->subWindowList().contains(sub)) {
+        m_mdiArea->removeSubWindow(sub);
+    }
+    sub->hide();
+    sub->deleteLater();
+}
+
+void frmMidMain::openChild(QWidget* child) {
+    CloseActiveChild();
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(child);
+    sub->setObjectName(child->objectName() + QStringLiteral("Window"));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(windowIcon());
+    sub->adjustSize();
+    sub->move(0, 0);
+    // Showing a child shows the frame.
+    if (!isVisible()) {
+        show();
+    }
+    sub->show();
+    m_mdiArea->setActiveSubWindow(sub);
+    m_activeChild = child;
+}
+
+void frmMidMain::mnuNowValue_Click() {
+    if (logBusy()) {
+        return;
+    }
+    openChild(new frmNowValue(Data()));
+}
+
+void frmMidMain::mnuLogDisp_Click() {
+    if (logBusy()) {
+        return;
+    }
+    openChild(new frmLogDisp);
+}
+
+void frmMidMain::mnuUnitSetting_Click() {
+    if (logBusy()) {
+        return;
+    }
+    auto* window = new frmUnitSetting;
+    openChild(window);
+    window->Value_Click_getdata();
+}
+
+void frmMidMain::mnuShortCutKey_Click() {
+    if (logBusy()) {
+        return;
+    }
+    m_stbShortCutKey->setHidden(!m_stbShortCutKey->isHidden());
+}
+
+void frmMidMain::mnuAbout_Click() {
+    if (logBusy()) {
+        return;
+    }
+    if (m_about.isNull()) {
+        m_about = new frmAbout(this);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void frmMidMain::mnuExit_Click() {
+    endProgram();
+    close();
+}
+
+void frmMidMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    endProgram();
+}
+
+void frmMidMain::endProgram() {
+    if (m_ended) {
+        return;
+    }
+    m_ended = true;
+    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
+        timer->stop();
+    }
+    if (!m_about.isNull()) {
+        m_about->close();
+    }
+    // Inside a receive pass the port is still being read: close it once the pass is over.
+    if (m_inReceivePass) {
+        m_endPending = true;
+        return;
+    }
+    m_link->ClosePort();
+    emit programEnding();
+    m_quit();
+}
+
+}  // namespace tessarin

@@ -1,0 +1,125 @@
+// The main window: a frame holding one child window at a time, with the menus, the shortcut-key guide,
+// the status bar with the link text and lamps, and the two timers that drive the link.
+#pragma once
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/link_view.h"
+#include "link/port_listing.h"
+#include "link/unit_link.h"
+#include "ui/pictures.h"
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QStatusBar;
+class QTimer;
+
+namespace tessarin {
+
+class frmAbout;
+class frmNowValue;
+class frmLogDisp;
+class frmUnitSetting;
+
+inline constexpr const char* kProgramTitle = "Tessarin";
+
+class frmMidMain : public QMainWindow, public LinkView {
+    Q_OBJECT
+  public:
+    // The program's window: the system's serial-port list and serial ports, the lamp pictures from the
+    // folder 画像 beside the program.
+    explicit frmMidMain(QWidget* parent = nullptr);
+    // The program's link with the lamp pictures from another folder.
+    explicit frmMidMain(const QString& pictureFolder, QWidget* parent = nullptr);
+    // For tests: any listing and any port; the lamp pictures from `pictureFolder`.
+    frmMidMain(std::unique_ptr<PortListing> listing, UnitLink::CommFactory makeComm, const QString& pictureFolder,
+               QWidget* parent = nullptr);
+    ~frmMidMain() override;
+    frmMidMain(const frmMidMain&) = delete;
+    frmMidMain& operator=(const frmMidMain&) = delete;
+    frmMidMain(frmMidMain&&) = delete;
+    frmMidMain& operator=(frmMidMain&&) = delete;
+
+    UnitLink& Link() { return *m_link; }
+    DeviceData& Data() { return m_link->Data(); }
+
+    // LinkView: panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
+    void ShowPanelText(int panel, const std::string& text) override;
+    void ShowPanelPicture(int panel, const std::string& pictureName) override;
+
+    // Menu commands. All but mnuExit_Click do nothing while LogBusy is 1.
+    void mnuNowValue_Click();     // 現在値表示: open the current-value screen afresh
+    void mnuLogDisp_Click();      // ログ表示: open the log screen afresh
+    void mnuUnitSetting_Click();  // 微地絡設定: open the settings screen afresh, then Value_Click_getdata
+    void mnuShortCutKey_Click();  // show or hide the shortcut-key guide
+    void mnuAbout_Click();        // show the About box, or bring the open one forward
+    void mnuExit_Click();         // close the port and end the program
+
+    // The child window now shown (nullptr when none).
+    QWidget* ActiveChild() const { return m_activeChild; }
+    // Closes the child window now shown, found by its caption; any other caption closes nothing.
+    void CloseActiveChild();
+
+    // The interval of tmrComConnect: 100 ms normally, 10 ms while a log collection runs.
+    void SetComConnectInterval(int milliseconds);
+
+    // What ends the program once the port is closed; QCoreApplication::exit(0) unless a test sets another.
+    void SetQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
+
+    // The status bars' panels, numbered from 1 as the operator sees them.
+    QLabel* StatusPanel(int panel) const;
+    QLabel* GuidePanel(int panel) const;
+    // The file name of the lamp picture last put into panel 2 or 3 ("" for the picture stored with the window).
+    QString PanelPictureName(int panel) const;
+
+  signals:
+    // The port has been closed and the program is about to end.
+    void programEnding();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildStatusBars();
+    void MDIForm_Load();
+    void tmrComConnect_Timer();
+    void tmrComRcv_Timer();
+    void refreshClock();
+    void openChild(QWidget* child);
+    void unloadChild(QWidget* child);
+    bool logBusy() const;
+    void endProgram();
+
+    std::unique_ptr<UnitLink> m_link;
+    LampPictures m_lamps;
+    std::function<void()> m_quit;
+
+    QMdiArea* m_mdiArea = nullptr;
+    QStatusBar* m_stbShortCutKey = nullptr;
+    QStatusBar* m_statusBar1 = nullptr;
+    QLabel* m_panels[7] = {};
+    QLabel* m_guidePanels[4] = {};
+    QString m_panelPictures[2];
+
+    QTimer* m_tmrComConnect = nullptr;
+    QTimer* m_tmrComRcv = nullptr;
+    QTimer* m_tmrClock = nullptr;
+
+    QPointer<QWidget> m_activeChild;
+    QPointer<frmAbout> m_about;
+
+    bool m_inReceivePass = false;  // a receive pass is letting events run
+    bool m_endPending = false;     // the window was closed during a receive pass
+    bool m_deletePending = false;  // deleteLater arrived during a receive pass
+    bool m_ended = false;
+};
+
+}  // namespace tessarin

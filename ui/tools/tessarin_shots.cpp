@@ -1,0 +1,141 @@
+// Saves pictures of every window of the program, for people to look at (scripts/screenshots runs it under
+// Xvfb with the simulated unit registered). Usage: tessarin-shots <output folder>
+// Exit status 0 when the live values showed, 1 when the link never came up (the pictures are saved anyway).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+#include <functional>
+
+#include "ui/app_main.h"
+#include "ui/dlg_msg_box.h"
+#include "ui/frm_about.h"
+#include "ui/frm_mid_main.h"
+
+namespace {
+
+using tessarin::frmMidMain;
+
+bool waitFor(const std::function<bool()>& done, int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void settle(int milliseconds) {
+    waitFor([] { return false; }, milliseconds);
+}
+
+class Shooter {
+  public:
+    explicit Shooter(QString folder) : m_folder(std::move(folder)) {}
+
+    void save(QWidget* widget, const QString& name) {
+        const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
+        const bool saved = widget != nullptr && widget->grab().save(path);
+        QTextStream(stdout) << (saved ? "saved " : "FAILED ") << path << Qt::endl;
+        m_failed = m_failed || !saved;
+    }
+
+    void saveScreen(const QString& name) {
+        const QString path = QDir(m_folder).filePath(name + QStringLiteral(".png"));
+        QScreen* screen = QGuiApplication::primaryScreen();
+        const bool saved = screen != nullptr && screen->grabWindow(0).save(path);
+        QTextStream(stdout) << (saved ? "saved " : "FAILED ") << path << Qt::endl;
+    }
+
+    // Grabs the modal window that `open` brings up, then presses its button `buttonName`.
+    void saveModal(const QString& name, const QString& buttonName, const std::function<void()>& open) {
+        QTimer::singleShot(700, [this, name, buttonName] {
+            QWidget* modal = QApplication::activeModalWidget();
+            save(modal, name);
+            if (modal == nullptr) {
+                return;
+            }
+            if (auto* button = modal->findChild<QAbstractButton*>(buttonName)) {
+                button->click();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                box->button(QMessageBox::Ok)->click();
+            } else {
+                modal->close();
+            }
+        });
+        open();
+    }
+
+    bool failed() const { return m_failed; }
+
+  private:
+    QString m_folder;
+    bool m_failed = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tessarin::InitProgramLook();
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(folder);
+    Shooter shooter(folder);
+
+    frmMidMain window;
+    window.SetQuitFunction([] {});
+    window.move(0, 0);
+    window.mnuNowValue_Click();
+
+    const bool live = waitFor(
+        [&window] {
+            return window.Data().LinkUp != 0 && !window.Data().NowValue.FreqText.empty() &&
+                   window.PanelPictureName(tessarin::kPanelReceiveLamp) == tessarin::kLampOnGreen;
+        },
+        30000);
+    settle(300);
+    shooter.save(&window, QStringLiteral("01_main_now_value"));
+
+    window.mnuShortCutKey_Click();
+    settle(200);
+    shooter.save(&window, QStringLiteral("02_main_shortcut_guide"));
+    window.mnuShortCutKey_Click();
+
+    window.mnuLogDisp_Click();
+    settle(200);
+    shooter.save(&window, QStringLiteral("03_log_placeholder"));
+
+    window.mnuUnitSetting_Click();
+    settle(200);
+    shooter.save(&window, QStringLiteral("04_settings_placeholder"));
+
+    window.mnuNowValue_Click();
+    window.mnuAbout_Click();
+    settle(300);
+    shooter.save(window.findChild<tessarin::frmAbout*>(), QStringLiteral("05_about"));
+    shooter.saveScreen(QStringLiteral("06_screen_main_and_about"));
+    if (auto* about = window.findChild<tessarin::frmAbout*>()) {
+        about->close();
+    }
+
+    shooter.saveModal(QStringLiteral("07_confirm_dialog"), QStringLiteral("cmdButton1"), [&window] {
+        tessarin::ShowMsgDialog(QStringLiteral("微地絡ログを消去します。\r\nよろしいですか？"), QStringLiteral("確認"),
+                                &window);
+    });
+    shooter.saveModal(QStringLiteral("08_already_running"), QString(), [] { tessarin::ShowAlreadyRunning(); });
+
+    window.mnuExit_Click();
+    if (!live) {
+        QTextStream(stderr) << "tessarin-shots: the live values did not show within 30 s" << Qt::endl;
+        return 1;
+    }
+    return shooter.failed() ? 1 : 0;
+}
