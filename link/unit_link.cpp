@@ -58,7 +58,15 @@ void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
         return;
     }
     m_inReceivePass = true;
-    ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, m_onLogRecord);
+    // The handler is looked up per record and called on a copy: events may replace it during the pass, and
+    // it may replace itself.
+    const std::function<void()> onLogRecord = [this] {
+        const std::function<void()> handler = m_onLogRecord;
+        if (handler) {
+            handler();
+        }
+    };
+    ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
     m_inReceivePass = false;
 }
 

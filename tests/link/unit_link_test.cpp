@@ -219,6 +219,26 @@ TEST_F(UnitLinkTest, ReceiveTickDispatchesAndGuardsAgainstReentry) {
     EXPECT_EQ(records, 2);
 }
 
+TEST_F(UnitLinkTest, RecordHandlerMayReplaceItself) {
+    PlugIn(0, 5);
+    ConnectTicks(5);
+    Bytes record{0xFF, 0xA1, 0x15, 0x05};
+    record.resize(19, 0x00);
+    record.insert(record.end(), {0xCC, 0x7D});
+    int first = 0;
+    int second = 0;
+    m_link->SetLogRecordHandler([&, big = std::string(200, 'x')] {
+        ++first;
+        m_link->SetLogRecordHandler([&] { ++second; });
+        EXPECT_EQ(big.size(), 200U);  // still alive after the replacement
+    });
+    m_port->Deliver(record);
+    m_port->Deliver(record);
+    m_link->ReceiveTick();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 1);
+}
+
 TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {
     PlugIn(0, 5);
     m_link->ReceiveTick();  // nothing sent yet: nothing shown
