@@ -1,0 +1,350 @@
+// The main window on a fake line: menus and shortcuts, the one-child rule, LogBusy, the guide bar, the
+// status bar panels and lamps, and the two ways out.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDate>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "ui/frm_about.h"
+#include "ui/frm_log_disp.h"
+#include "ui/frm_now_value.h"
+#include "ui/frm_unit_setting.h"
+#include "ui/twips.h"
+#include "ui_test_support.h"
+
+namespace tessarin::test {
+namespace {
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+std::shared_ptr<FakeLine> lineWithUnit() {
+    auto line = std::make_shared<FakeLine>();
+    line->listed["\\Device\\VCP0"] = "COM3";
+    return line;
+}
+
+QAction* action(QWidget& window, const char* name) { return window.findChild<QAction*>(QString::fromUtf8(name)); }
+
+int childCount(frmMidMain& window) {
+    return static_cast<int>(window.findChild<QMdiArea*>(QStringLiteral("mdiArea"))->subWindowList().size());
+}
+
+TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tessarin"));
+    EXPECT_EQ(TwipsToPixels(13100, 96), 873);
+    EXPECT_EQ(TwipsToPixels(10650, 96), 710);
+    EXPECT_EQ(window->size(), QSize(Twips(13100), Twips(10650)));
+
+    auto* connectTimer = window->findChild<QTimer*>(QStringLiteral("tmrComConnect"));
+    auto* receiveTimer = window->findChild<QTimer*>(QStringLiteral("tmrComRcv"));
+    ASSERT_NE(connectTimer, nullptr);
+    ASSERT_NE(receiveTimer, nullptr);
+    EXPECT_TRUE(connectTimer->isActive());
+    EXPECT_EQ(connectTimer->interval(), 100);
+    EXPECT_TRUE(receiveTimer->isActive());
+    EXPECT_EQ(receiveTimer->interval(), 10);
+    EXPECT_EQ(receiveTimer->timerType(), Qt::PreciseTimer);
+    window->SetComConnectInterval(10);
+    EXPECT_EQ(connectTimer->interval(), 10);
+
+    EXPECT_EQ(window->Data().LinkUp, kFalse);
+    EXPECT_EQ(window->Data().PortNo, -1);  // nothing listed
+    EXPECT_EQ(window->ActiveChild(), nullptr);
+    EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());
+
+    QLabel* link = window->StatusPanel(1);
+    EXPECT_EQ(link->text(), QStringLiteral("OFF LINE"));
+    EXPECT_EQ(link->toolTip(), QStringLiteral("OFF LINE"));
+    for (const int lamp : {2, 3}) {
+        const QPixmap picture = window->StatusPanel(lamp)->pixmap();
+        EXPECT_EQ(picture.size(), QSize(58, 24)) << "lamp panel " << lamp;
+    }
+    EXPECT_TRUE(window->StatusPanel(4)->text().isEmpty());
+    EXPECT_EQ(window->StatusPanel(7)->pixmap().size(), QSize(76, 26));
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
+    const QString yesterday = QDate::currentDate().addDays(-1).toString(QStringLiteral("yyyy/MM/dd"));
+    const QString date = window->StatusPanel(5)->text();
+    EXPECT_TRUE(date == today || date == yesterday) << date.toStdString();
+    EXPECT_FALSE(window->StatusPanel(6)->text().isEmpty());
+}
+
+TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    struct Item {
+        const char* name;
+        const char* caption;
+        QKeySequence key;
+    };
+    const Item items[] = {
+        {"mnuExit", "終了(&Q)", QKeySequence(Qt::CTRL | Qt::Key_F12)},
+        {"mnuNowValue", "現在値表示(&N)...", QKeySequence(Qt::Key_F1)},
+        {"mnuLogDisp", "ログ表示(&L)...", QKeySequence(Qt::Key_F2)},
+        {"mnuUnitSetting", "微地絡設定(&E)...", QKeySequence(Qt::CTRL | Qt::Key_F1)},
+        {"mnuShortCutKey", "ｼｮｰﾄｶｯﾄｷｰｶﾞｲﾄﾞ(&S)...", QKeySequence()},
+        {"mnuAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", QKeySequence()},
+    };
+    for (const Item& item : items) {
+        QAction* found = action(*window, item.name);
+        ASSERT_NE(found, nullptr) << item.name;
+        EXPECT_EQ(found->text(), QString::fromUtf8(item.caption)) << item.name;
+        EXPECT_EQ(found->shortcut(), item.key) << item.name;
+    }
+    QStringList titles;
+    for (QAction* menu : window->menuBar()->actions()) {
+        titles << menu->text();
+    }
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("表示(&V)"), QStringLiteral("設定(&S)"),
+                                   QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+    const QList<QAction*> help = window->findChild<QMenu*>(QStringLiteral("mnuHelp"))->actions();
+    ASSERT_EQ(help.size(), 3);
+    EXPECT_TRUE(help[1]->isSeparator());
+    EXPECT_EQ(help[2], action(*window, "mnuAbout"));
+}
+
+struct ShortcutCase {
+    QKeyCombination key;
+    const char* objectName;
+    const char* caption;
+};
+
+class ChildShortcut : public ::testing::TestWithParam<ShortcutCase> {};
+
+TEST_P(ChildShortcut, OpensTheWindowAndReopensItAfresh) {
+    const ShortcutCase& c = GetParam();
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+
+    QTest::keyClick(window.get(), c.key.key(), c.key.keyboardModifiers());
+    QPointer<QWidget> first = window->ActiveChild();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first->objectName(), QString::fromUtf8(c.objectName));
+    EXPECT_EQ(first->windowTitle(), QString::fromUtf8(c.caption));
+    EXPECT_EQ(childCount(*window), 1);
+
+    QTest::keyClick(window.get(), c.key.key(), c.key.keyboardModifiers());
+    QWidget* second = window->ActiveChild();
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first.data()) << "the shown window is closed and a new one opened";
+    EXPECT_EQ(second->objectName(), QString::fromUtf8(c.objectName));
+    EXPECT_EQ(childCount(*window), 1);
+    flushDeletes();
+    EXPECT_TRUE(first.isNull()) << "the replaced window is gone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, ChildShortcut,
+                         ::testing::Values(ShortcutCase{QKeyCombination(Qt::Key_F1), "frmNowValue", "現在値表示"},
+                                           ShortcutCase{QKeyCombination(Qt::Key_F2), "frmLogDisp", "ログ表示"},
+                                           ShortcutCase{QKeyCombination(Qt::ControlModifier, Qt::Key_F1),
+                                                        "frmUnitSetting", "微地絡設定"}));
+
+TEST(MainWindow, OpeningAnotherWindowClosesTheOneShown) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QPointer<QWidget> nowValue = window->ActiveChild();
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    EXPECT_EQ(window->ActiveChild()->objectName(), QStringLiteral("frmLogDisp"));
+    QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
+    EXPECT_EQ(window->ActiveChild()->objectName(), QStringLiteral("frmUnitSetting"));
+    EXPECT_EQ(childCount(*window), 1);
+    flushDeletes();
+    EXPECT_TRUE(nowValue.isNull());
+    EXPECT_EQ(window->findChildren<frmNowValue*>().size(), 0);
+    EXPECT_EQ(window->findChildren<frmLogDisp*>().size(), 0);
+}
+
+TEST(MainWindow, AWindowWithAnotherCaptionIsNotClosed) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    QPointer<QWidget> log = window->ActiveChild();
+    log->setWindowTitle(QStringLiteral("別の窓"));
+    window->CloseActiveChild();
+    flushDeletes();
+    EXPECT_FALSE(log.isNull());
+    EXPECT_EQ(window->ActiveChild(), log.data());
+}
+
+TEST(MainWindow, ClosingTheChildItselfLeavesNoActiveChild) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QPointer<QWidget> child = window->ActiveChild();
+    window->findChild<QMdiArea*>()->subWindowList().first()->close();
+    flushDeletes();
+    EXPECT_TRUE(child.isNull());
+    EXPECT_EQ(window->ActiveChild(), nullptr);
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_NE(window->ActiveChild(), nullptr);
+}
+
+TEST(MainWindow, GuideBarTogglesAboveTheStatusBar) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    auto* guide = window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"));
+    auto* status = window->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
+    EXPECT_FALSE(guide->isVisible());
+    action(*window, "mnuShortCutKey")->trigger();
+    EXPECT_TRUE(guide->isVisible());
+    QStringList texts;
+    for (int i = 1; i <= 4; ++i) {
+        texts << window->GuidePanel(i)->text();
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("F1：現在値表示"), QStringLiteral("F2：ログ表示"),
+                                  QStringLiteral("Ctrl+F1：微地絡設定"), QStringLiteral("Ctrl+F12：終了")}));
+    QApplication::processEvents();
+    const int guideBottom = guide->mapTo(window.get(), QPoint(0, guide->height())).y();
+    const int statusTop = status->mapTo(window.get(), QPoint(0, 0)).y();
+    EXPECT_LE(guideBottom, statusTop);
+    EXPECT_GE(guideBottom, statusTop - 4) << "the guide sits right above StatusBar1";
+    action(*window, "mnuShortCutKey")->trigger();
+    EXPECT_FALSE(guide->isVisible());
+}
+
+TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
+    const auto line = lineWithUnit();
+    int quits = 0;
+    auto window = MakeFakeWindow(line, &quits);
+    ASSERT_TRUE(ShowActive(*window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Data().LinkUp != 0; }, 5000));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QWidget* shown = window->ActiveChild();
+    ASSERT_NE(shown, nullptr);
+
+    window->Data().LogBusy = 1;
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
+    action(*window, "mnuShortCutKey")->trigger();
+    action(*window, "mnuAbout")->trigger();
+    EXPECT_EQ(window->ActiveChild(), shown);
+    EXPECT_EQ(childCount(*window), 1);
+    EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());
+    EXPECT_EQ(window->findChild<frmAbout*>(), nullptr);
+
+    const int closesBefore = line->closeCount;
+    QSignalSpy ending(window.get(), &frmMidMain::programEnding);
+    QTest::keyClick(window.get(), Qt::Key_F12, Qt::ControlModifier);
+    EXPECT_GT(line->closeCount, closesBefore);
+    EXPECT_FALSE(line->open);
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(ending.count(), 1);
+    EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("tmrComConnect"))->isActive());
+}
+
+TEST(MainWindow, ClosingTheWindowClosesThePortAndEndsOnce) {
+    const auto line = lineWithUnit();
+    int quits = 0;
+    auto window = MakeFakeWindow(line, &quits);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line->open; }, 5000));
+    window->close();
+    EXPECT_FALSE(line->open);
+    EXPECT_EQ(quits, 1);
+    window->mnuExit_Click();
+    EXPECT_EQ(quits, 1);
+}
+
+TEST(MainWindow, ClosingDuringAReceivePassWaitsForThePassToEnd) {
+    const auto line = lineWithUnit();
+    int quits = 0;
+    auto window = MakeFakeWindow(line, &quits);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Data().TxStarted != 0; }, 5000));
+    bool openWhenClosed = false;
+    int closesWhenClosed = -1;
+    frmMidMain* raw = window.get();
+    bool closed = false;
+    line->onRead = [&] {
+        if (closed) {
+            return;
+        }
+        closed = true;
+        raw->close();  // as if the operator closed the frame while the pass let events run
+        openWhenClosed = line->open;
+        closesWhenClosed = line->closeCount;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quits > 0; }, 5000));
+    EXPECT_TRUE(openWhenClosed) << "the port stays open while the pass still reads it";
+    EXPECT_EQ(line->closeCount, closesWhenClosed + 1);
+    EXPECT_FALSE(line->open);
+    EXPECT_EQ(quits, 1);
+}
+
+TEST(MainWindow, LinkTextAndTooltipFollowTheLink) {
+    const auto line = lineWithUnit();
+    auto window = MakeFakeWindow(line);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, 5000));
+    EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("ON LINE"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->PanelPictureName(2).isEmpty(); }, 5000))
+        << "the send lamp blinks with the polls";
+    line->listed.clear();  // unplugged
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("OFF LINE"); }, 5000));
+    EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("OFF LINE"));
+    EXPECT_EQ(window->PanelPictureName(2), QString::fromUtf8(kLampOffRed));
+}
+
+TEST(MainWindow, LampPicturesComeFromTheFolderAndMissingOnesShowNothing) {
+    QTemporaryDir broken;
+    ASSERT_TRUE(broken.isValid());
+    // One unreadable picture; the other three are missing.
+    QFile garbage(QDir(broken.path()).filePath(QString::fromUtf8(kLampOnRed)));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("not a bitmap");
+    garbage.close();
+
+    struct Case {
+        QString folder;
+        bool expectPicture;
+    };
+    for (const Case& c : {Case{TestPictureFolder(), true}, Case{broken.path(), false},
+                          Case{QStringLiteral("/nonexistent/画像"), false}}) {
+        auto window = MakeFakeWindow(std::make_shared<FakeLine>(), nullptr, c.folder);
+        for (const char* name : {kLampOnRed, kLampOffRed}) {
+            window->ShowPanelPicture(2, name);
+            EXPECT_EQ(window->StatusPanel(2)->pixmap().isNull(), !c.expectPicture)
+                << c.folder.toStdString() << " " << name;
+        }
+        for (const char* name : {kLampOnGreen, kLampOffGreen}) {
+            window->ShowPanelPicture(3, name);
+            EXPECT_EQ(window->StatusPanel(3)->pixmap().isNull(), !c.expectPicture)
+                << c.folder.toStdString() << " " << name;
+            if (c.expectPicture) {
+                EXPECT_EQ(window->StatusPanel(3)->pixmap().size(), QSize(58, 24));
+            }
+        }
+        window->ShowPanelPicture(2, "NO_SUCH.bmp");
+        EXPECT_TRUE(window->StatusPanel(2)->pixmap().isNull());
+    }
+}
+
+TEST(MainWindow, AboutBoxIsModelessAndComesForwardOnASecondCommand) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    action(*window, "mnuAbout")->trigger();
+    QPointer<frmAbout> about = window->findChild<frmAbout*>();
+    ASSERT_FALSE(about.isNull());
+    EXPECT_FALSE(about->isModal());
+    EXPECT_TRUE(about->isVisible());
+    action(*window, "mnuAbout")->trigger();
+    EXPECT_EQ(window->findChildren<frmAbout*>().size(), 1);
+    EXPECT_EQ(window->findChild<frmAbout*>(), about.data());
+    // The frame stays usable while the box is open.
+    window->mnuLogDisp_Click();
+    EXPECT_EQ(window->ActiveChild()->objectName(), QStringLiteral("frmLogDisp"));
+}
+
+}  // namespace
+}  // namespace tessarin::test
