@@ -1,26 +1,397 @@
 #include "ui/frm_unit_setting.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "data/choice_tables.h"
+#include "data/settings_codec.h"
+#include "link/request_cycle.h"
+#include "ui/dlg_msg_box.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
 
-frmUnitSetting::frmUnitSetting(QWidget* parent) : QWidget(parent) {
+namespace {
+
+// The year list holds the two digits after a fixed "20".
+constexpr int kFirstYear = 2010;
+constexpr int kLastYear = 2050;
+constexpr int kCentury = 2000;
+
+constexpr int kYearList = 2;
+constexpr int kMonthList = 3;
+constexpr int kDayList = 4;
+constexpr int kHourList = 5;
+constexpr int kMinuteList = 6;
+
+constexpr int kBannerShadowOffset = 3;
+
+// The title banner: its text drawn once in grey, slightly down and right, and once more on top of it.
+class ShadowBanner : public QLabel {
+  public:
+    explicit ShadowBanner(const QString& text) : QLabel(text) {
+        setContentsMargins(0, 0, kBannerShadowOffset, kBannerShadowOffset);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(this);
+            painter.setFont(font());
+            painter.setPen(palette().color(QPalette::Dark));
+            const QRect area = contentsRect().translated(kBannerShadowOffset, kBannerShadowOffset);
+            painter.drawText(area, static_cast<int>(alignment()), text());
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
+void setListColour(QComboBox* list, const QColor& colour) {
+    QPalette palette = list->palette();
+    // A drop-down list paints its face with Button, its open list and edit field with Base.
+    palette.setColor(QPalette::Button, colour);
+    palette.setColor(QPalette::Base, colour);
+    list->setPalette(palette);
+}
+
+QComboBox* newList(const QString& name) {
+    auto* list = new QComboBox;
+    list->setObjectName(name);
+    list->setEditable(false);  // only the list's own entries can be chosen
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return list;
+}
+
+QLabel* newText(const char* text, const QString& name = {}) {
+    auto* label = new QLabel(QString::fromUtf8(text));
+    label->setObjectName(name);
+    return label;
+}
+
+int entryNumber(const QComboBox* list) {
+    bool ok = false;
+    const int value = list->currentText().toInt(&ok);
+    return ok ? value : 0;
+}
+
+// Selects the entry whose text is `number`, or the nearest entry when the list has none such.
+void selectNumber(QComboBox* list, int number) {
+    const int position = list->findText(QString::number(number));
+    if (position >= 0) {
+        list->setCurrentIndex(position);
+        return;
+    }
+    if (list->count() == 0) {
+        return;
+    }
+    const int first = list->itemText(0).toInt();
+    list->setCurrentIndex(std::clamp(number - first, 0, list->count() - 1));
+}
+
+}  // namespace
+
+frmUnitSetting::frmUnitSetting(DeviceData& deviceData, Clock clock, QWidget* parent)
+    : QWidget(parent), m_data(deviceData), m_clock(std::move(clock)) {
+    buildWindow();
+    Form_Load();
+}
+
+frmUnitSetting::frmUnitSetting(QWidget* parent)
+    : QWidget(parent), m_ownData(std::make_unique<DeviceData>()), m_data(*m_ownData) {
+    buildWindow();
+    Form_Load();
+}
+
+frmUnitSetting::~frmUnitSetting() = default;
+
+void frmUnitSetting::buildWindow() {
     setObjectName(QStringLiteral("frmUnitSetting"));
     setWindowTitle(QString::fromUtf8(kUnitSettingCaption));
-    auto* page = new QVBoxLayout(this);
-    auto* banner = new QLabel(QString::fromUtf8(kUnitSettingCaption));
+    setFont(UiFont(kPointSizeControls));
+
+    auto* banner = new ShadowBanner(QString::fromUtf8(kUnitSettingCaption));
     banner->setObjectName(QStringLiteral("lblBanner"));
     banner->setFont(UiFont(kPointSizeBanner, true));
+
+    // 検出設定: two rows of four lists, each under its title.
+    static constexpr std::array<const char*, 8> kDetectTitles{"微地絡検出条件",  "Ｖｏしきい値",   "Ｉｏしきい値",
+                                                              "動作位相範囲",    "微地絡検出時間", "微地絡確定回数",
+                                                              "a11-a1c警報出力", "a12-a2c警報出力"};
+    auto* detect = new QGroupBox(QStringLiteral("検出設定"));
+    detect->setObjectName(QStringLiteral("fraDetect"));
+    auto* detectGrid = new QGridLayout(detect);
+    detectGrid->setHorizontalSpacing(24);
+    detectGrid->setVerticalSpacing(4);
+    // Rows: titles, lists, air, titles, lists.
+    for (std::size_t i = 0; i < m_cmbUnitPara1.size(); ++i) {
+        const int row = static_cast<int>(i / 4) * 3;
+        const int column = static_cast<int>(i % 4);
+        m_cmbUnitPara1[i] = newList(QStringLiteral("cmbUnitPara1_%1").arg(i));
+        detectGrid->addWidget(newText(kDetectTitles[i], QStringLiteral("lblUnitPara1_%1").arg(i)), row, column);
+        detectGrid->addWidget(m_cmbUnitPara1[i], row + 1, column);
+    }
+    detectGrid->setRowMinimumHeight(2, 12);
+    for (int column = 0; column < 4; ++column) {
+        detectGrid->setColumnStretch(column, 1);
+    }
+
+    for (std::size_t i = 0; i < m_cmbUnitPara2.size(); ++i) {
+        m_cmbUnitPara2[i] = newList(QStringLiteral("cmbUnitPara2_%1").arg(i));
+    }
+
+    // その他設定: two lists side by side, then the box for the unit's clock.
+    auto* other = new QGroupBox(QStringLiteral("その他設定"));
+    other->setObjectName(QStringLiteral("fraOther"));
+    auto* otherGrid = new QGridLayout;
+    otherGrid->setHorizontalSpacing(24);
+    otherGrid->setVerticalSpacing(4);
+    otherGrid->addWidget(newText("サイクリック表示", QStringLiteral("lblUnitPara2_0")), 0, 0);
+    otherGrid->addWidget(m_cmbUnitPara2[0], 1, 0);
+    otherGrid->addWidget(newText("ログ上書き", QStringLiteral("lblUnitPara2_1")), 0, 1);
+    otherGrid->addWidget(m_cmbUnitPara2[1], 1, 1);
+    otherGrid->setColumnStretch(2, 1);
+
+    auto* clockBox = new QFrame;
+    clockBox->setObjectName(QStringLiteral("fraClock"));
+    clockBox->setFrameShape(QFrame::StyledPanel);
+    m_option1[0] = new QRadioButton(QStringLiteral("ＰＣ日時"));
+    m_option1[0]->setObjectName(QStringLiteral("Option1_0"));
+    m_option1[1] = new QRadioButton(QStringLiteral("指定日時"));
+    m_option1[1]->setObjectName(QStringLiteral("Option1_1"));
+    auto* clockGrid = new QGridLayout(clockBox);
+    clockGrid->addWidget(m_option1[0], 0, 0);
+    clockGrid->addWidget(m_option1[1], 1, 0);
+    auto* dateRow = new QHBoxLayout;
+    dateRow->setSpacing(4);
+    dateRow->addSpacing(16);
+    dateRow->addWidget(newText("20"));
+    static constexpr std::array<const char*, 5> kUnits{"年", "月", "日", "時", "分"};
+    for (std::size_t i = 0; i < kUnits.size(); ++i) {
+        dateRow->addWidget(m_cmbUnitPara2[kYearList + i]);
+        dateRow->addWidget(newText(kUnits[i]));
+        dateRow->addSpacing(i == 2 ? 16 : 4);  // a little more air between the date and the time
+    }
+    dateRow->addStretch(1);
+    clockGrid->addLayout(dateRow, 1, 1);
+    clockGrid->setColumnStretch(1, 1);
+
+    auto* otherPage = new QVBoxLayout(other);
+    otherPage->addLayout(otherGrid);
+    otherPage->addSpacing(8);
+    otherPage->addWidget(clockBox);
+
+    auto* cmdNowValue = new QPushButton(QStringLiteral("現在値に表示更新"));
+    cmdNowValue->setObjectName(QStringLiteral("cmdNowValue"));
+    auto* cmdSetting = new QPushButton(QStringLiteral("一括設定変更"));
+    cmdSetting->setObjectName(QStringLiteral("cmdSetting"));
+    auto* cmdInit = new QPushButton(QStringLiteral("設定初期化"));
+    cmdInit->setObjectName(QStringLiteral("cmdInit"));
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(24);
+    for (QPushButton* button : {cmdNowValue, cmdSetting, cmdInit}) {
+        button->setMinimumSize(180, 36);
+        buttons->addWidget(button, 1);
+    }
+    connect(cmdNowValue, &QPushButton::clicked, this, [this] { cmdNowValue_Click(); });
+    connect(cmdSetting, &QPushButton::clicked, this, [this] { cmdSetting_Click(); });
+    connect(cmdInit, &QPushButton::clicked, this, [this] { cmdInit_Click(); });
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(16, 8, 16, 16);
+    page->setSpacing(12);
     page->addWidget(banner);
+    page->addWidget(detect);
+    page->addWidget(other);
     page->addStretch(1);
-    setMinimumSize(640, 400);
+    page->addLayout(buttons);
+
+    // A new year or month changes the length of the day list; it then starts again at "1".
+    for (const int list : {kYearList, kMonthList}) {
+        connect(m_cmbUnitPara2[list], &QComboBox::currentIndexChanged, this, [this] { yearOrMonthChanged(); });
+    }
+}
+
+void frmUnitSetting::Form_Load() {
+    FillChoiceList(m_cmbUnitPara1[0], DetectModeTable);
+    FillChoiceList(m_cmbUnitPara1[5], ConfirmCountTable);
+    FillChoiceList(m_cmbUnitPara1[4], DetectTimeTable);
+    FillChoiceList(m_cmbUnitPara1[1], V0LevelTable);
+    FillChoiceList(m_cmbUnitPara1[2], I0LevelTable);
+    FillChoiceList(m_cmbUnitPara1[3], PhaseRangeTable);
+
+    // The OVGR entry exists only for a unit that reported the function by the time the screen opens.
+    m_alarmListsHaveOvgr = m_data.NowValue.OvgrModeText == kOvgrPresent;
+    for (const std::size_t list : {6U, 7U}) {
+        if (m_alarmListsHaveOvgr) {
+            FillChoiceList(m_cmbUnitPara1[list], AlarmCauseOvgrTable);
+        } else {
+            FillChoiceList(m_cmbUnitPara1[list], AlarmCauseTable);
+        }
+    }
+
+    FillChoiceList(m_cmbUnitPara2[0], CyclicDispTable);
+    FillChoiceList(m_cmbUnitPara2[1], LogOverwriteTable);
+
+    FillNumberList(NumberKind::Year, m_cmbUnitPara2[kYearList]);
+    FillNumberList(NumberKind::Month, m_cmbUnitPara2[kMonthList]);
+    FillNumberList(NumberKind::Day, m_cmbUnitPara2[kDayList]);
+    FillNumberList(NumberKind::Hour, m_cmbUnitPara2[kHourList]);
+    FillNumberList(NumberKind::Minute, m_cmbUnitPara2[kMinuteList]);
+
+    // The PC's date and time; a year the list does not hold selects the nearer end of the list.
+    const QDateTime now = pcNow();
+    selectNumber(m_cmbUnitPara2[kYearList], std::clamp(now.date().year(), kFirstYear, kLastYear) - kCentury);
+    selectNumber(m_cmbUnitPara2[kMonthList], now.date().month());
+    selectNumber(m_cmbUnitPara2[kDayList], now.date().day());
+    selectNumber(m_cmbUnitPara2[kHourList], now.time().hour());
+    selectNumber(m_cmbUnitPara2[kMinuteList], now.time().minute());
+
+    m_option1[0]->setChecked(true);
+}
+
+void frmUnitSetting::FillChoiceList(QComboBox* list, std::span<const std::string_view> table) {
+    list->clear();
+    for (const std::string_view text : table) {
+        list->addItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    list->setCurrentIndex(0);
+}
+
+void frmUnitSetting::FillNumberList(NumberKind kind, QComboBox* list) {
+    int first = 0;
+    int last = -1;
+    switch (kind) {
+        case NumberKind::Year:
+            first = kFirstYear - kCentury;
+            last = kLastYear - kCentury;
+            break;
+        case NumberKind::Month:
+            first = 1;
+            last = 12;
+            break;
+        case NumberKind::Day:
+            first = 1;
+            last = DaysInMonth(m_cmbUnitPara2[kYearList]->currentText().toStdString(),
+                               m_cmbUnitPara2[kMonthList]->currentText().toStdString());
+            break;
+        case NumberKind::Hour:
+            first = 0;
+            last = 23;
+            break;
+        case NumberKind::Minute:
+            first = 0;
+            last = 59;
+            break;
+    }
+    list->clear();
+    for (int number = first; number <= last; ++number) {
+        list->addItem(QString::number(number));
+    }
+    list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+}
+
+QDateTime frmUnitSetting::pcNow() const { return (m_clock ? m_clock() : QDateTime::currentDateTime()).toLocalTime(); }
+
+void frmUnitSetting::yearOrMonthChanged() { FillNumberList(NumberKind::Day, m_cmbUnitPara2[kDayList]); }
+
+QComboBox* frmUnitSetting::settingList(std::size_t list) const {
+    switch (static_cast<SettingList>(list)) {
+        case SettingList::DetectMode:
+            return m_cmbUnitPara1[0];
+        case SettingList::V0Level:
+            return m_cmbUnitPara1[1];
+        case SettingList::I0Level:
+            return m_cmbUnitPara1[2];
+        case SettingList::PhaseRange:
+            return m_cmbUnitPara1[3];
+        case SettingList::DetectTime:
+            return m_cmbUnitPara1[4];
+        case SettingList::ConfirmCount:
+            return m_cmbUnitPara1[5];
+        case SettingList::CyclicDisp:
+            return m_cmbUnitPara2[0];
+        case SettingList::LogOverwrite:
+            return m_cmbUnitPara2[1];
+        case SettingList::AlarmOut1:
+            return m_cmbUnitPara1[6];
+        case SettingList::AlarmOut2:
+            return m_cmbUnitPara1[7];
+    }
+    return nullptr;
 }
 
 void frmUnitSetting::Value_Click_getdata() {
-    // Nothing to select yet: the window has no setting lists.
+    for (std::size_t list = 0; list < kSettingListCount; ++list) {
+        setListColour(settingList(list), Qt::white);
+    }
+    const SettingMatches matches = MatchReportedSettings(m_data.NowValue, m_alarmListsHaveOvgr);
+    for (std::size_t list = 0; list < kSettingListCount; ++list) {
+        QComboBox* combo = settingList(list);
+        combo->setCurrentIndex(matches[list].Position);
+        if (matches[list].Red) {
+            setListColour(combo, Qt::red);
+        }
+    }
+}
+
+void frmUnitSetting::cmdNowValue_Click() { Value_Click_getdata(); }
+
+void frmUnitSetting::cmdSetting_Click() {
+    auto at = [this](SettingList list) { return settingList(static_cast<std::size_t>(list))->currentIndex(); };
+    SettingPositions positions;
+    positions.DetectMode = at(SettingList::DetectMode);
+    positions.V0Level = at(SettingList::V0Level);
+    positions.I0Level = at(SettingList::I0Level);
+    positions.PhaseRange = at(SettingList::PhaseRange);
+    positions.DetectTime = at(SettingList::DetectTime);
+    positions.ConfirmCount = at(SettingList::ConfirmCount);
+    positions.CyclicDisp = at(SettingList::CyclicDisp);
+    positions.LogOverwrite = at(SettingList::LogOverwrite);
+    positions.AlarmOut1 = at(SettingList::AlarmOut1);
+    positions.AlarmOut2 = at(SettingList::AlarmOut2);
+
+    ClockValue clock;
+    if (m_option1[0]->isChecked()) {
+        // The PC's time of this press, seconds included, not what the lists show.
+        const QDateTime now = pcNow();
+        clock = {now.date().year(), now.date().month(),  now.date().day(),
+                 now.time().hour(), now.time().minute(), now.time().second()};
+    } else {
+        clock = {kCentury + entryNumber(m_cmbUnitPara2[kYearList]),
+                 entryNumber(m_cmbUnitPara2[kMonthList]),
+                 entryNumber(m_cmbUnitPara2[kDayList]),
+                 entryNumber(m_cmbUnitPara2[kHourList]),
+                 entryNumber(m_cmbUnitPara2[kMinuteList]),
+                 0};
+    }
+
+    m_data.SendData = EncodeSettings(positions, clock);
+    m_data.ReqCode = kReqWriteSettings;
+}
+
+void frmUnitSetting::cmdInit_Click() {
+    const std::int16_t answer = ShowMsgDialog(QStringLiteral("本体の時計以外の設定が初期化されます。") +
+                                                  QStringLiteral("\r\n") + QStringLiteral("よろしいですか？"),
+                                              QStringLiteral("確認"), this);
+    if (answer != kDlgCancel) {
+        m_data.ReqCode = kReqInitialise;
+    }
+    // Back to the normal pointer, should a wait cursor have been left up.
+    while (QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 }  // namespace tessarin

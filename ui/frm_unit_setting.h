@@ -1,20 +1,76 @@
-// The settings screen. For now only its window and caption, so that the main window can open and close it
-// and call Value_Click_getdata after opening; the setting lists take this class's place later.
+// The settings screen: the unit's settings as it last reported them, in drop-down lists the operator can
+// change; a write of all of them together with a time for the unit's clock, and the initialise request.
+// It talks to the unit only through the request mailbox (ReqCode, SendData), and only from its buttons.
 #pragma once
 
+#include <QDateTime>
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "data/device_data.h"
+
+class QComboBox;
+class QRadioButton;
 
 namespace tessarin {
 
 inline constexpr const char* kUnitSettingCaption = "微地絡設定";
 
+// What FillNumberList puts into a list.
+enum class NumberKind { Year, Month, Day, Hour, Minute };
+
 class frmUnitSetting : public QWidget {
     Q_OBJECT
   public:
-    explicit frmUnitSetting(QWidget* parent = nullptr);
+    // The PC's clock as local date and time; tests pass a fixed one.
+    using Clock = std::function<QDateTime()>;
 
-    // Selects in each setting list what the unit last reported. The main window calls it after opening.
+    // Opening the screen (Form_Load): fills the lists, selects the PC's date and time, "ＰＣ日時".
+    // `deviceData` must outlive the window; an empty `clock` is the PC's clock.
+    explicit frmUnitSetting(DeviceData& deviceData, Clock clock = {}, QWidget* parent = nullptr);
+    // Until the main window hands its device data over: a screen whose requests go nowhere.
+    explicit frmUnitSetting(QWidget* parent = nullptr);
+    ~frmUnitSetting() override;
+    frmUnitSetting(const frmUnitSetting&) = delete;
+    frmUnitSetting& operator=(const frmUnitSetting&) = delete;
+    frmUnitSetting(frmUnitSetting&&) = delete;
+    frmUnitSetting& operator=(frmUnitSetting&&) = delete;
+
+    // Selects in each of the ten setting lists what NowValue reports; a list whose report matches none of
+    // its entries gets its fallback entry and a red background until the next call. The date and time
+    // lists and the clock source are left alone. The main window calls it after opening the screen.
     void Value_Click_getdata();
+
+    // The three buttons.
+    void cmdNowValue_Click();  // 現在値に表示更新: Value_Click_getdata, nothing is sent
+    void cmdSetting_Click();   // 一括設定変更: SendData := the encoded settings and clock, ReqCode := 3
+    void cmdInit_Click();      // 設定初期化: after the operator's OK, ReqCode := 7
+
+    // Clears `list`, adds the table's texts in order and selects position 0.
+    static void FillChoiceList(QComboBox* list, std::span<const std::string_view> table);
+    // Clears `list`, adds the numbers of `kind` as plain decimal texts and selects position 0. The day
+    // count follows the year and month lists of this screen.
+    void FillNumberList(NumberKind kind, QComboBox* list);
+
+  private:
+    void buildWindow();
+    void Form_Load();
+    void yearOrMonthChanged();
+    QDateTime pcNow() const;
+    QComboBox* settingList(std::size_t list) const;
+
+    std::unique_ptr<DeviceData> m_ownData;  // only for the screen without the main window's data
+    DeviceData& m_data;
+    Clock m_clock;
+    bool m_alarmListsHaveOvgr = false;  // decided at opening, kept until the screen is opened again
+
+    std::array<QComboBox*, 8> m_cmbUnitPara1{};
+    std::array<QComboBox*, 7> m_cmbUnitPara2{};
+    std::array<QRadioButton*, 2> m_option1{};
 };
 
 }  // namespace tessarin
