@@ -78,9 +78,9 @@ class LogCollection {
     // Ends a running collection as an abort does (the log window is closing); nothing when idle.
     void AbortIfRunning();
 
-    bool Running() const { return m_running; }
+    [[nodiscard]] bool Running() const { return m_running; }
     // The tab whose log is (or was last) collected.
-    int Tab() const { return m_tab; }
+    [[nodiscard]] int Tab() const { return m_tab; }
 
   private:
     void Start(int tab);
