@@ -1,22 +1,542 @@
 #include "ui/frm_log_disp.h"
 
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <span>
+#include <vector>
 
+#include "data/log_record_decoder.h"
+#include "link/unit_link.h"
+#include "ui/dlg_msg_box.h"
+#include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
 
-frmLogDisp::frmLogDisp(QWidget* parent) : QWidget(parent) {
+namespace {
+
+constexpr const char* kTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
+constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
+constexpr const char* kCsvFilter = "CSVファイル(*.csv)";
+constexpr const char* kOvgrPresent = "機能あり";
+constexpr const char* kOvgrAbsent = "機能なし";
+constexpr const char* kNoData = "データ無し";
+constexpr const char* kInportCaption = "ログ取込";
+constexpr const char* kAbortCaption = "読み込み中止";
+
+// Column widths in twips; 0 is the hidden spacer column that holds the V0 range.
+constexpr int kGrid0Widths[] = {800, 800, 2800, 1200, 1200, 1200, 1200, 1200, 1200, 1200, 1200, 0, 1200, 1200, 1800};
+constexpr int kGrid1Widths[] = {800, 2800, 8000};
+constexpr int kGrid2Widths[] = {800, 2800, 1200, 1200, 1200, 1200, 1200, 1200, 1200, 1200, 0, 1200, 1200, 1800};
+constexpr int kOvgrColumnWidth = 1200;
+
+// Rows a grid shows while its log is being collected: the header row alone for the 微地絡 log, 178 empty
+// rows for the other two.
+constexpr int kRowsWhileCollecting[kLogTabCount] = {1, 178, 178};
+
+std::span<const int> columnWidths(int tab) {
+    switch (tab) {
+        case kTabMinorFault:
+            return kGrid0Widths;
+        case kTabDeviceState:
+            return kGrid1Widths;
+        default:
+            return kGrid2Widths;
+    }
+}
+
+// The OVGR column of the measurement grids (-1: the device-state grid has none).
+int ovgrColumn(int tab) {
+    switch (tab) {
+        case kTabMinorFault:
+            return 13;
+        case kTabOvgr:
+            return 12;
+        default:
+            return -1;
+    }
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::filesystem::path filePath(const QString& name) {
+#ifdef _WIN32
+    return std::filesystem::path(name.toStdWString());
+#else
+    return {QFile::encodeName(name).toStdString()};
+#endif
+}
+
+// Whether a line says anything beyond its separators.
+bool hasContent(const std::string& line) { return line.find_first_not_of(',') != std::string::npos; }
+
+QString saveErrorText(const QString& name, CsvWriteStatus status) {
+    QString reason;
+    switch (status) {
+        case CsvWriteStatus::CannotCreate:
+            reason = QStringLiteral("保存先にファイルを作成できません。保存先のフォルダーを確認してください。");
+            break;
+        case CsvWriteStatus::EncodingFailed:
+            reason = QStringLiteral("ファイルに書けない文字がログに含まれています。");
+            break;
+        default:
+            reason = QStringLiteral("書き込みに失敗しました。ディスクの空き容量などを確認してください。");
+            break;
+    }
+    return QStringLiteral("ファイル「%1」を保存できませんでした。\n%2").arg(name, reason);
+}
+
+// The link's record handler: hands each record answer to this window's collection. A type of its own, so
+// that a closing window can recognise its handler.
+struct RecordForwarder {
+    LogCollection* collection;
+    void operator()() const { collection->RecordArrived(); }
+};
+
+// The lamps of a window without a link: there is no status bar to show them in.
+class NoLamps final : public LinkView {
+  public:
+    void ShowPanelText(int /*panel*/, const std::string& /*text*/) override {}
+    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
+};
+
+}  // namespace
+
+frmLogDisp::frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent)
+    : QWidget(parent), m_data(link.Data()), m_link(&link), m_setConnectInterval(std::move(setConnectInterval)) {
+    Form_Load(lamps);
+}
+
+frmLogDisp::frmLogDisp(QWidget* parent)
+    : QWidget(parent),
+      m_ownData(std::make_unique<DeviceData>()),
+      m_ownLamps(std::make_unique<NoLamps>()),
+      m_data(*m_ownData),
+      m_link(nullptr) {
+    Form_Load(*m_ownLamps);
+}
+
+frmLogDisp::~frmLogDisp() {
+    // Going while a collection runs ends it as an abort does, so the main window's menus work again.
+    m_tmrComLog->stop();
+    m_collection->AbortIfRunning();
+    removeRecordHandler();
+}
+
+void frmLogDisp::Form_Load(LinkView& lamps) {
+    m_saveDialog = [this](const QString& proposedName, const QString& filter) {
+        // Overwriting is asked with the program's own confirmation, not the dialog's.
+        return QFileDialog::getSaveFileName(this, QString(), proposedName, filter, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
+    };
+    m_confirm = [this](const QString& message, const QString& title) { return ShowMsgDialog(message, title, this); };
+    m_notice = [this](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    m_today = [] { return QDate::currentDate(); };
+
     setObjectName(QStringLiteral("frmLogDisp"));
     setWindowTitle(QString::fromUtf8(kLogDispCaption));
+    const QFont controls = UiFont(kPointSizeControls);
+
+    m_lblTitle = new QLabel(QString::fromUtf8(kLogDispCaption));
+    m_lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    m_lblTitle->setFont(UiFont(kPointSizeBanner, true));
+
+    m_sstab1 = new QTabWidget;
+    m_sstab1->setObjectName(QStringLiteral("SSTab1"));
+    m_sstab1->setFont(controls);
+    for (int tab = 0; tab < kLogTabCount; ++tab) {
+        auto* grid = new QTableWidget;
+        grid->setObjectName(QStringLiteral("mfgLogList_%1").arg(tab));
+        grid->setFont(controls);
+        grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        grid->verticalHeader()->hide();  // no fixed column
+        grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(controls).height() + 8);
+        grid->setWordWrap(false);
+        grid->horizontalHeader()->setFont(controls);
+        grid->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->horizontalHeader()->setHighlightSections(false);
+        const std::span<const int> widths = columnWidths(tab);
+        grid->setColumnCount(static_cast<int>(widths.size()));
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            // The headings come with the first collection; until then the header row is empty.
+            auto* heading = new QTableWidgetItem(QString());
+            heading->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setHorizontalHeaderItem(column, heading);
+            const int width = widths[static_cast<std::size_t>(column)];
+            if (width == 0) {
+                grid->setColumnHidden(column, true);
+            } else {
+                grid->setColumnWidth(column, Twips(width));
+            }
+        }
+        grid->setRowCount(0);
+        m_mfgLogList[static_cast<std::size_t>(tab)] = grid;
+        m_sstab1->addTab(grid, QString::fromUtf8(kTabCaptions[tab]));
+    }
+    // The OVGR log is offered only for a unit with the function, as it reported when the window opened.
+    m_sstab1->setTabEnabled(kTabOvgr, m_data.NowValue.OvgrModeText == kOvgrPresent);
+    m_sstab1->setCurrentIndex(kTabMinorFault);
+
+    auto makeButton = [&controls](const char* caption, const char* name) {
+        auto* button = new QPushButton(QString::fromUtf8(caption));
+        button->setObjectName(QString::fromUtf8(name));
+        button->setFont(controls);
+        button->setMinimumWidth(Twips(1500));
+        return button;
+    };
+    m_cmdLogInport = makeButton(kInportCaption, "cmdLogInport");
+    m_cmdLogDelete = makeButton("ログ消去", "cmdLogDelete");
+    m_cmdLogExport = makeButton("保存", "cmdLogExport");
+    m_lblLogNo = new QLabel;
+    m_lblLogNo->setObjectName(QStringLiteral("lblLogNo"));
+    m_lblLogNo->setFont(controls);
+    m_lblLogNo->setMinimumWidth(Twips(2000));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_lblLogNo);
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdLogInport);
+    buttons->addWidget(m_cmdLogDelete);
+    buttons->addWidget(m_cmdLogExport);
+
     auto* page = new QVBoxLayout(this);
-    auto* banner = new QLabel(QString::fromUtf8(kLogDispCaption));
-    banner->setObjectName(QStringLiteral("lblBanner"));
-    banner->setFont(UiFont(kPointSizeBanner, true));
-    page->addWidget(banner);
-    page->addStretch(1);
-    setMinimumSize(640, 400);
+    page->addWidget(m_lblTitle);
+    page->addWidget(m_sstab1, 1);
+    page->addLayout(buttons);
+    resize(Twips(12800), Twips(8400));
+
+    m_collection = std::make_unique<LogCollection>(m_data, lamps, static_cast<LogCollectionView&>(*this));
+    m_tmrComLog = new QTimer(this);
+    m_tmrComLog->setObjectName(QStringLiteral("tmrComLog"));
+    m_tmrComLog->setInterval(static_cast<int>(kLogSupervisionInterval.count()));
+    connect(m_tmrComLog, &QTimer::timeout, this, &frmLogDisp::tmrComLog_Timer);
+    m_data.LogWaitTicks = 0;
+    m_data.LogRetryCount = 0;
+
+    connect(m_cmdLogInport, &QPushButton::clicked, this, &frmLogDisp::cmdLogInport_Click);
+    connect(m_cmdLogDelete, &QPushButton::clicked, this, &frmLogDisp::cmdLogDelete_Click);
+    connect(m_cmdLogExport, &QPushButton::clicked, this, &frmLogDisp::cmdLogExport_Click);
+    connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
+
+    installRecordHandler();
 }
+
+void frmLogDisp::installRecordHandler() {
+    if (m_link != nullptr) {
+        m_link->SetLogRecordHandler(RecordForwarder{m_collection.get()});
+    }
+}
+
+void frmLogDisp::removeRecordHandler() {
+    // Only this window's own: a log window opened after this one may have put in its handler already.
+    if (m_link == nullptr) {
+        return;
+    }
+    const auto* forwarder = m_link->LogRecordHandler().target<RecordForwarder>();
+    if (forwarder != nullptr && forwarder->collection == m_collection.get()) {
+        m_link->SetLogRecordHandler({});
+    }
+}
+
+void frmLogDisp::closeEvent(QCloseEvent* event) {
+    m_collection->AbortIfRunning();
+    removeRecordHandler();
+    QWidget::closeEvent(event);
+}
+
+int frmLogDisp::SelectedTab() const { return m_sstab1->currentIndex(); }
+
+void frmLogDisp::SSTab1_Click(int tab) {
+    if (tab < 0 || tab >= kLogTabCount) {
+        return;
+    }
+    m_cmdLogDelete->setVisible(LogClearCodeForTab(tab) != 0);
+    FillLogGrid(tab, LogRecordCountForTab(tab));
+}
+
+void frmLogDisp::cmdLogInport_Click() { m_collection->cmdLogInport_Click(SelectedTab()); }
+
+void frmLogDisp::tmrComLog_Timer() { m_collection->tmrComLog_Timer(); }
+
+void frmLogDisp::cmdLogDelete_Click() {
+    if (m_collection->Running()) {
+        return;
+    }
+    const int tab = SelectedTab();
+    if (LogClearCodeForTab(tab) == 0) {
+        return;
+    }
+    const std::int16_t answer =
+        m_confirm(QStringLiteral("本体内のログが消去されます。\r\nよろしいですか？"), QStringLiteral("確認"));
+    if (answer == kDlgCancel) {
+        return;
+    }
+    m_collection->cmdLogDelete_Click(tab);
+}
+
+// --- grids ---
+
+int frmLogDisp::GridRows(int tab) const {
+    return tab >= 0 && tab < kLogTabCount ? m_mfgLogList[static_cast<std::size_t>(tab)]->rowCount() + 1 : 0;
+}
+
+void frmLogDisp::setGridRows(int tab, int rows) { m_mfgLogList[static_cast<std::size_t>(tab)]->setRowCount(rows - 1); }
+
+QString frmLogDisp::GridCell(int tab, int row, int column) const {
+    if (tab < 0 || tab >= kLogTabCount) {
+        return {};
+    }
+    const QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    const QTableWidgetItem* item = row == 0 ? grid->horizontalHeaderItem(column) : grid->item(row - 1, column);
+    return item == nullptr ? QString() : item->text();
+}
+
+void frmLogDisp::setCell(int tab, int row, int column, const QString& text) {
+    QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    if (row == 0) {
+        grid->horizontalHeaderItem(column)->setText(text);
+        return;
+    }
+    QTableWidgetItem* item = grid->item(row - 1, column);
+    if (item == nullptr) {
+        item = new QTableWidgetItem;
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->setItem(row - 1, column, item);
+    }
+    item->setText(text);
+}
+
+void frmLogDisp::emptyGrid(int tab) {
+    QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    grid->clearContents();
+    for (int column = 0; column < grid->columnCount(); ++column) {
+        grid->horizontalHeaderItem(column)->setText(QString());
+    }
+}
+
+bool frmLogDisp::OvgrColumnShown(int tab) const {
+    const int column = ovgrColumn(tab);
+    if (column < 0) {
+        return false;
+    }
+    const QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    return !grid->isColumnHidden(column) && grid->columnWidth(column) > 0;
+}
+
+void frmLogDisp::applyOvgrMode(int tab) {
+    QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    const int column = ovgrColumn(tab);
+    const std::string& mode = m_data.NowValue.OvgrModeText;
+    if (mode == kOvgrPresent) {
+        grid->setColumnHidden(column, false);
+        grid->setColumnWidth(column, Twips(kOvgrColumnWidth));
+    } else if (mode == kOvgrAbsent) {
+        grid->setColumnHidden(column, true);
+    }
+    // Any other text (no current values yet) leaves the column as it is.
+}
+
+const std::string& frmLogDisp::LogStoreLine(int tab, int line) const {
+    static const std::string kNone;
+    if (tab < 0 || tab >= kLogTabCount || line < 0 || line >= static_cast<int>(kLogLineCount)) {
+        return kNone;
+    }
+    return m_logStore[static_cast<std::size_t>(tab)][static_cast<std::size_t>(line)];
+}
+
+bool frmLogDisp::holdsNoLog(int tab) const {
+    return std::ranges::all_of(m_logStore[static_cast<std::size_t>(tab)],
+                               [](const std::string& line) { return line.empty(); });
+}
+
+void frmLogDisp::FillLogGrid(int tab, int count) {
+    if (tab < 0 || tab >= kLogTabCount || holdsNoLog(tab)) {
+        return;
+    }
+    const auto& store = m_logStore[static_cast<std::size_t>(tab)];
+    const int last = std::min(count, static_cast<int>(kLogLineCount) - 1);
+    if (tab == kTabDeviceState) {
+        setGridRows(kTabDeviceState, 11);
+    } else {
+        setGridRows(kTabMinorFault, 101);
+        setGridRows(kTabOvgr, 11);
+    }
+    emptyGrid(tab);
+    const int columns = m_mfgLogList[static_cast<std::size_t>(tab)]->columnCount();
+    for (int i = 0; i <= last; ++i) {
+        const std::string& line = store[static_cast<std::size_t>(i)];
+        if (line.empty()) {
+            continue;
+        }
+        const std::vector<std::string> fields = SplitLogLine(line);
+        if (tab == kTabDeviceState) {
+            setCell(tab, i, 0, fromUtf8(fields[0]));
+            if (fields.size() > 1) {
+                setCell(tab, i, 1, fromUtf8(fields[1]));
+            }
+            if (i == 0) {
+                if (fields.size() > 2) {
+                    setCell(tab, 0, 2, fromUtf8(fields[2]));
+                }
+            } else if (fields.size() > 1 && fields[1] != kNoData) {
+                const std::string_view state = DeviceStateText(line);
+                if (!state.empty()) {
+                    setCell(tab, i, 2, QString::fromUtf8(state.data(), static_cast<qsizetype>(state.size())));
+                }
+            }
+            continue;
+        }
+        const int shown = std::min(columns, static_cast<int>(fields.size()));
+        for (int j = 0; j < shown; ++j) {
+            if (j == ovgrColumn(tab)) {
+                applyOvgrMode(tab);
+            }
+            setCell(tab, i, j, fromUtf8(fields[static_cast<std::size_t>(j)]));
+            if (fields[static_cast<std::size_t>(j)] == kNoData) {
+                break;  // an empty record: the rest of the row stays empty
+            }
+        }
+    }
+    fitColumnsToContents(tab);
+}
+
+void frmLogDisp::fitColumnsToContents(int tab) {
+    // The widths are made for the program's own font; where a stand-in font is wider, a column grows so
+    // that a date or a heading is not cut off. It never shrinks below its width.
+    QTableWidget* grid = m_mfgLogList[static_cast<std::size_t>(tab)];
+    for (int column = 0; column < grid->columnCount(); ++column) {
+        if (grid->isColumnHidden(column)) {
+            continue;
+        }
+        const int needed = std::max(static_cast<const QAbstractItemView*>(grid)->sizeHintForColumn(column),
+                                    grid->horizontalHeader()->sectionSizeHint(column));
+        if (needed > grid->columnWidth(column)) {
+            grid->setColumnWidth(column, needed);
+        }
+    }
+}
+
+// --- export ---
+
+QString frmLogDisp::ProposedFileName(int tab) const {
+    if (tab < 0 || tab >= kLogTabCount) {
+        return {};
+    }
+    return m_today().toString(QStringLiteral("yyyyMMdd")) + QString::fromUtf8(kFileSuffixes[tab]);
+}
+
+std::vector<std::string> frmLogDisp::exportLines(int tab, int count) const {
+    std::vector<std::string> lines;
+    const int last = std::min(count, static_cast<int>(kLogLineCount) - 1);
+    for (int i = 0; i <= last; ++i) {
+        if (tab == kTabDeviceState) {
+            // The device-state file holds what its grid shows.
+            lines.push_back(
+                (GridCell(tab, i, 0) + u',' + GridCell(tab, i, 1) + u',' + GridCell(tab, i, 2)).toStdString());
+        } else {
+            lines.push_back(ExportLogLine(LogStoreLine(tab, i), tab, OvgrColumnShown(tab)));
+        }
+    }
+    return lines;
+}
+
+CsvWriteStatus frmLogDisp::WriteLogCsv(const QString& name, int tab, int count) {
+    return WriteCsvFile(filePath(name), exportLines(tab, count));
+}
+
+void frmLogDisp::cmdLogExport_Click() {
+    if (m_collection->Running()) {
+        return;
+    }
+    const int tab = SelectedTab();
+    if (tab < 0 || tab >= kLogTabCount || GridRows(tab) < 2) {
+        return;
+    }
+    const int count = LogRecordCountForTab(tab);
+    // A grid with rows but without a collected log behind it would give a file of empty lines.
+    const std::vector<std::string> lines = exportLines(tab, count);
+    if (std::ranges::none_of(lines, hasContent)) {
+        return;
+    }
+    const QString name = m_saveDialog(ProposedFileName(tab), QString::fromUtf8(kCsvFilter));
+    if (name.isEmpty()) {
+        return;
+    }
+    if (QFileInfo::exists(name)) {
+        const QString question = QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 ") +
+                                 QStringLiteral("\r\n") + QStringLiteral("上書きしますか？");
+        if (m_confirm(question, QStringLiteral("確認")) == kDlgCancel) {
+            return;
+        }
+    }
+    const CsvWriteStatus status = WriteLogCsv(name, tab, count);
+    if (status != CsvWriteStatus::Ok) {
+        m_notice(QStringLiteral("保存エラー"), saveErrorText(name, status));
+    }
+}
+
+// --- the collection's view ---
+
+void frmLogDisp::ShowProgress(const std::string& text) { m_lblLogNo->setText(fromUtf8(text)); }
+
+void frmLogDisp::SetConnectInterval(std::chrono::milliseconds interval) {
+    if (m_setConnectInterval) {
+        m_setConnectInterval(static_cast<int>(interval.count()));
+    }
+}
+
+void frmLogDisp::SetSupervisionRunning(bool running) {
+    if (running) {
+        m_tmrComLog->start();
+    } else {
+        m_tmrComLog->stop();
+    }
+}
+
+void frmLogDisp::CollectionStarted(int tab) {
+    m_sstab1->setEnabled(false);
+    m_cmdLogInport->setText(QString::fromUtf8(kAbortCaption));
+    emptyGrid(tab);
+    setGridRows(tab, kRowsWhileCollecting[tab]);
+    m_cmdLogDelete->setEnabled(false);
+    m_cmdLogExport->setEnabled(false);
+}
+
+void frmLogDisp::CollectionEnded() {
+    m_cmdLogInport->setText(QString::fromUtf8(kInportCaption));
+    m_cmdLogInport->setEnabled(true);
+    m_cmdLogDelete->setEnabled(true);
+    m_cmdLogExport->setEnabled(true);
+    m_sstab1->setEnabled(true);
+}
+
+void frmLogDisp::CollectionCompleted(int tab, int recordCount) {
+    if (tab < 0 || tab >= kLogTabCount) {
+        return;
+    }
+    m_logStore[static_cast<std::size_t>(tab)] = m_data.LogLines;
+    FillLogGrid(tab, recordCount);
+}
+
+void frmLogDisp::ReportFailure() { m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText)); }
 
 }  // namespace tessarin

@@ -1,17 +1,142 @@
-// The log screen. For now only its window and caption, so that the main window can open and close it;
-// the collection, the tabs and the grids take this class's place later.
+// The log screen: collects the unit's three logs record by record (the collection itself is
+// link/log_collection), shows each in the grid of its tab, asks the unit to clear a log and saves a log
+// as a code page 932 CSV file. It keeps the last complete collection of each log while it is open.
+//
+// Grids: row 0 of a log's table is the grid's horizontal header (so it stays in view while the records
+// scroll); GridRows counts it, so a grid reads 1 row when the window opens, 101 or 11 when filled.
 #pragma once
 
+#include <QDate>
+#include <QString>
 #include <QWidget>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "data/csv_export.h"
+#include "data/device_data.h"
+#include "link/link_view.h"
+#include "link/log_collection.h"
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
 
 namespace tessarin {
 
-inline constexpr const char* kLogDispCaption = "ログ表示";
+class UnitLink;
 
-class frmLogDisp : public QWidget {
+inline constexpr const char* kLogDispCaption = "ログ表示";
+inline constexpr int kLogTabCount = 3;
+
+class frmLogDisp : public QWidget, private LogCollectionView {
     Q_OBJECT
   public:
+    // What the window asks of its surroundings; each has a default that shows a real dialog.
+    // The save dialog: (proposed name, filter) -> the chosen file name, "" when cancelled.
+    using SaveDialog = std::function<QString(const QString& proposedName, const QString& filter)>;
+    // A confirmation: (message, title) -> 1 OK, 2 Cancel (ShowMsgDialog).
+    using Confirm = std::function<std::int16_t(const QString& message, const QString& title)>;
+    // A notice with an OK button and the warning icon: (title, text).
+    using Notice = std::function<void(const QString& title, const QString& text)>;
+    using Today = std::function<QDate()>;
+
+    // Form_Load. `link` supplies the device data and delivers record answers to the collection;
+    // `lamps` is the main window's status bar (the receive lamp goes off when a record is overdue);
+    // `setConnectInterval` sets tmrComConnect's interval in milliseconds. All must outlive the window.
+    frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent = nullptr);
+    // A window on a device data of its own and no link: nothing ever answers a collection.
     explicit frmLogDisp(QWidget* parent = nullptr);
+    ~frmLogDisp() override;
+    frmLogDisp(const frmLogDisp&) = delete;
+    frmLogDisp& operator=(const frmLogDisp&) = delete;
+    frmLogDisp(frmLogDisp&&) = delete;
+    frmLogDisp& operator=(frmLogDisp&&) = delete;
+
+    void SetSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
+    void SetConfirm(Confirm confirm) { m_confirm = std::move(confirm); }
+    void SetNotice(Notice notice) { m_notice = std::move(notice); }
+    void SetToday(Today today) { m_today = std::move(today); }
+
+    // The buttons: start or abort a collection; clear the selected log in the unit after confirmation;
+    // save the selected log.
+    void cmdLogInport_Click();
+    void cmdLogDelete_Click();
+    void cmdLogExport_Click();
+    // The tick of tmrComLog.
+    void tmrComLog_Timer();
+
+    // Fills grid `tab` from LogStore lines 0..count; a log never collected leaves the grid as it is.
+    void FillLogGrid(int tab, int count);
+    // Writes the export file of `tab` (lines 0..count) under `name`.
+    CsvWriteStatus WriteLogCsv(const QString& name, int tab, int count);
+
+    // The selected tab, the rows of a grid (its header row included), a cell's text (row 0: header).
+    int SelectedTab() const;
+    int GridRows(int tab) const;
+    QString GridCell(int tab, int row, int column) const;
+    // Whether the OVGR column of grid 0 or 2 is shown.
+    bool OvgrColumnShown(int tab) const;
+    // The stored line `line` (0..100) of the last complete collection of `tab`'s log.
+    const std::string& LogStoreLine(int tab, int line) const;
+    // The proposed export file name for `tab`, such as 20240115_bichiraku.
+    QString ProposedFileName(int tab) const;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Form_Load(LinkView& lamps);
+    void SSTab1_Click(int tab);
+    void setGridRows(int tab, int rows);
+    void setCell(int tab, int row, int column, const QString& text);
+    void emptyGrid(int tab);
+    void applyOvgrMode(int tab);
+    void fitColumnsToContents(int tab);
+    void installRecordHandler();
+    void removeRecordHandler();
+    bool holdsNoLog(int tab) const;
+    // The lines of `tab`'s export file, 0..count.
+    std::vector<std::string> exportLines(int tab, int count) const;
+
+    // LogCollectionView
+    void ShowProgress(const std::string& text) override;
+    void SetConnectInterval(std::chrono::milliseconds interval) override;
+    void SetSupervisionRunning(bool running) override;
+    void CollectionStarted(int tab) override;
+    void CollectionEnded() override;
+    void CollectionCompleted(int tab, int recordCount) override;
+    void ReportFailure() override;
+
+    std::unique_ptr<DeviceData> m_ownData;  // only without a link
+    std::unique_ptr<LinkView> m_ownLamps;   // only without a link
+    DeviceData& m_data;
+    UnitLink* m_link;
+    std::function<void(int)> m_setConnectInterval;
+    std::unique_ptr<LogCollection> m_collection;
+
+    SaveDialog m_saveDialog;
+    Confirm m_confirm;
+    Notice m_notice;
+    Today m_today;
+
+    // LogStore: the last complete collection of each log, lines 0..100.
+    std::array<std::array<std::string, kLogLineCount>, kLogTabCount> m_logStore;
+
+    QLabel* m_lblTitle = nullptr;
+    QTabWidget* m_sstab1 = nullptr;
+    std::array<QTableWidget*, kLogTabCount> m_mfgLogList{};
+    QPushButton* m_cmdLogInport = nullptr;
+    QPushButton* m_cmdLogDelete = nullptr;
+    QPushButton* m_cmdLogExport = nullptr;
+    QLabel* m_lblLogNo = nullptr;
+    QTimer* m_tmrComLog = nullptr;
 };
 
 }  // namespace tessarin
