@@ -9,7 +9,7 @@
 namespace tessarin {
 
 class CommPort {
-public:
+  public:
     CommPort() = default;
     CommPort(const CommPort&) = delete;
     CommPort& operator=(const CommPort&) = delete;
@@ -18,7 +18,7 @@ public:
     virtual ~CommPort() = default;
 
     // Line settings: stored only; they take effect at the next OpenPort.
-    virtual std::int32_t PortNumber() const = 0;
+    [[nodiscard]] virtual std::int32_t PortNumber() const = 0;
     virtual void SetPortNumber(std::int32_t value) = 0;
     virtual void SetBaudRate(std::int32_t value) = 0;
     virtual void SetDataBits(std::uint8_t value) = 0;

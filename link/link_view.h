@@ -20,7 +20,7 @@ inline constexpr const char* kOnLine = "ON LINE";
 inline constexpr const char* kOffLine = "OFF LINE";
 
 class LinkView {
-public:
+  public:
     LinkView() = default;
     LinkView(const LinkView&) = delete;
     LinkView& operator=(const LinkView&) = delete;

@@ -14,7 +14,7 @@ inline constexpr const char* kSerialCommKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 inline constexpr std::int16_t kPlatformNt = 2;
 
 class PortListing {
-public:
+  public:
     PortListing() = default;
     PortListing(const PortListing&) = delete;
     PortListing& operator=(const PortListing&) = delete;
