@@ -216,6 +216,25 @@ TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
     EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
 }
 
+TEST_F(LogCollectionTest, ResendDiscardsAPartlyReceivedAnswer) {
+    m_unit.answers = [](int, int sending) { return sending > 1; };
+    Start(0);
+    while (m_unit.RecordRequests().empty()) {
+        Step();
+    }
+    const Bytes partial{0xFF, 0xA1, 0x15, 0x01, 0x00};
+    Data().RcvBuffer = partial;
+    while (m_unit.RecordRequests().size() < 2) {
+        Step();
+        if (Data().LogRetryCount == 0) {
+            EXPECT_EQ(Data().RcvBuffer, partial);  // nothing new arrived, nothing was looked at
+        }
+    }
+    EXPECT_TRUE(Data().RcvBuffer.empty());
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
+}
+
 struct FaultCase {
     const char* name;
     int tab;
