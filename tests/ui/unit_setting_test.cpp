@@ -346,23 +346,6 @@ TEST_F(UnitSetting, WriteWithAChosenTimeSendsSecondZero) {
     EXPECT_EQ(m_data.ReqCode, kReqWriteSettings);
 }
 
-TEST_F(UnitSetting, WriteEncodesTheEndsOfTheLists) {
-    Open();
-    // "V0のみ" with count 10, then "V0 & I0 & 位相" with count 1.
-    Para1(0)->setCurrentIndex(3);
-    Para1(5)->setCurrentIndex(9);
-    Click("cmdSetting");
-    EXPECT_EQ(m_data.SendData[0], 0x8A);
-    EXPECT_EQ(m_data.SendData[1], 0x00);
-    EXPECT_EQ(m_data.SendData[2], 0x0A);
-    Para1(0)->setCurrentIndex(0);
-    Para1(5)->setCurrentIndex(0);
-    Click("cmdSetting");
-    EXPECT_EQ(m_data.SendData[0], 0x11);
-    EXPECT_EQ(m_data.SendData[1], 0x03);
-    EXPECT_EQ(m_data.SendData[2], 0x01);
-}
-
 TEST_F(UnitSetting, InitialiseAsksFirstAndCancelQueuesNothing) {
     Open();
     struct Case {
