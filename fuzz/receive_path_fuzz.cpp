@@ -1,0 +1,193 @@
+// The receive path on arbitrary bytes: AssembleFrame, CheckFrame and DispatchFrame into DecodeNowValue and
+// DecodeLogRecord, fed in chunks whose sizes the input chooses; and the same stream once more through
+// ReceiveFrames over a port that serves those chunks. Both roads must end in the same records.
+//
+// Input: byte 0 the log tab (0-3, or a negative number from F0h on), byte 1 LogReqCode (low three bits),
+// byte 2 the number of chunk sizes (low three bits, plus one), then that many chunk sizes (0 counts as 1),
+// then the stream. (The buffer's size limit needs 32 KiB of input; the frame tests cover it.)
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "data/csv_export.h"
+#include "data/log_record_decoder.h"
+#include "fuzz/fuzz_support.h"
+#include "link/frame.h"
+
+namespace {
+
+using tessarin::fuzz::IsValidUtf8;
+using tessarin::fuzz::Require;
+using Bytes = std::vector<std::uint8_t>;
+
+// A port that serves scripted chunks, one per read. What it can do: report the size of the next chunk as
+// the waiting byte count, hand that chunk out on ReadBinary (one 00h byte when nothing waits, like the real
+// port), and swallow writes. Opening always succeeds.
+class ChunkPort final : public tessarin::CommPort {
+  public:
+    explicit ChunkPort(std::deque<Bytes> chunks) : m_chunks(std::move(chunks)) {}
+
+    [[nodiscard]] std::int32_t PortNumber() const override { return 1; }
+    void SetPortNumber(std::int32_t) override {}
+    void SetBaudRate(std::int32_t) override {}
+    void SetDataBits(std::uint8_t) override {}
+    void SetParity(std::uint8_t) override {}
+    void SetStopBits(std::uint8_t) override {}
+    void SetHandshaking(std::int32_t) override {}
+    void SetTimeOut(std::int16_t) override {}
+    std::int32_t OpenPort() override { return 1; }
+    std::int32_t ClosePort() override { return 0; }
+    std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return -1; }
+    std::int32_t ReadBufferDataSize() override {
+        return m_chunks.empty() ? 0 : static_cast<std::int32_t>(m_chunks.front().size());
+    }
+    std::vector<std::uint8_t> ReadBinary() override {
+        if (m_chunks.empty()) {
+            return {0};
+        }
+        Bytes chunk = std::move(m_chunks.front());
+        m_chunks.pop_front();
+        return chunk;
+    }
+    std::int32_t ClearWriteBuffer() override { return 0; }
+    std::int32_t ClearReadBuffer() override { return 0; }
+
+    [[nodiscard]] bool Drained() const { return m_chunks.empty(); }
+
+  private:
+    std::deque<Bytes> m_chunks;
+};
+
+struct Setup {
+    int tab = 0;
+    std::uint8_t logReqCode = 0;
+    std::deque<Bytes> chunks;
+};
+
+Setup ReadSetup(const std::uint8_t* data, std::size_t size) {
+    Setup setup;
+    if (size < 3) {
+        return setup;
+    }
+    setup.tab = data[0] >= 0xF0 ? static_cast<std::int8_t>(data[0]) : data[0] % 4;
+    setup.logReqCode = data[1] & 0x07;
+    const std::size_t sizeCount = std::min<std::size_t>((data[2] & 0x07) + 1, size - 3);
+    std::vector<std::size_t> sizes;
+    for (std::size_t i = 0; i < sizeCount; ++i) {
+        sizes.push_back(std::max<std::size_t>(data[3 + i], 1));
+    }
+    const std::span<const std::uint8_t> body(data + 3 + sizeCount, size - 3 - sizeCount);
+    if (body.empty() || sizes.empty()) {
+        return setup;
+    }
+    const Bytes stream(body.begin(), body.end());
+    std::size_t at = 0;
+    for (std::size_t k = 0; at < stream.size(); ++k) {
+        const std::size_t n = std::min(sizes[k % sizes.size()], stream.size() - at);
+        setup.chunks.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                                  stream.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    }
+    return setup;
+}
+
+tessarin::DeviceData FreshData(const Setup& setup) {
+    tessarin::DeviceData data;
+    data.LogReqCode = setup.logReqCode;
+    data.LogState = tessarin::kLogRunning;
+    data.LogLines[0] = std::string(tessarin::LogHeaderLine(setup.tab));
+    return data;
+}
+
+// What the dispatcher does with a record: decode it as a running collection would.
+auto RecordDecoder(tessarin::DeviceData& data, int tab) {
+    return [&data, tab] {
+        data.LogState = tessarin::kLogRunning;
+        const std::string header = data.LogLines[0];
+        tessarin::DecodeLogRecord(data, tab);
+        Require(data.LogLines[0] == header, "a record never overwrites the header line");
+    };
+}
+
+void CheckExtracted(const Bytes& frame, const std::vector<std::uint8_t>& buffer) {
+    Require(buffer.size() <= tessarin::kRcvBufferLimit, "the receive buffer stays within its limit");
+    if (frame.empty()) {
+        return;
+    }
+    Require(buffer.empty(), "extracting a frame empties the buffer");
+    Require(frame.size() >= 2 && frame.size() <= 255, "a frame fits its one-byte length");
+    Require(frame[0] == tessarin::kStartMark, "a frame starts with the start mark");
+    Require(frame[2] == frame.size(), "a frame is as long as its length byte says");
+    Require(frame[frame.size() - 2] == tessarin::kEndMark, "a frame has its end mark at L-2");
+}
+
+void CheckTexts(const tessarin::DeviceData& data) {
+    const auto& v = data.NowValue;
+    for (const std::string* text :
+         {&v.V0Text, &v.I0Text, &v.PhaseText, &v.FreqText, &v.DetectModeText, &v.V0LevelText, &v.I0LevelText,
+          &v.PhaseRangeText, &v.DetectTimeText, &v.OvgrStateText, &v.AlarmOut1Text, &v.AlarmOut2Text, &v.CyclicDispText,
+          &v.LogOverwriteText, &v.OvgrModeText}) {
+        Require(IsValidUtf8(*text), "current-value texts are UTF-8");
+    }
+    for (const std::string& line : data.LogLines) {
+        Require(IsValidUtf8(line), "log lines are UTF-8");
+        Require(tessarin::EncodeCp932(line).has_value(), "log lines can be saved in code page 932");
+    }
+}
+
+bool SameRecords(const tessarin::DeviceData& a, const tessarin::DeviceData& b) {
+    const auto& x = a.NowValue;
+    const auto& y = b.NowValue;
+    return a.RcvFrame == b.RcvFrame && a.RcvLast == b.RcvLast && a.RcvBuffer == b.RcvBuffer &&
+           a.LogLines == b.LogLines && a.ReqCode == b.ReqCode && a.SendData == b.SendData &&
+           a.PollPending == b.PollPending && a.LogState == b.LogState && x.V0Text == y.V0Text && x.I0Text == y.I0Text &&
+           x.PhaseText == y.PhaseText && x.FreqText == y.FreqText && x.DetectProgress == y.DetectProgress &&
+           x.ConfirmCount == y.ConfirmCount && x.DetectModeText == y.DetectModeText && x.V0LevelText == y.V0LevelText &&
+           x.I0LevelText == y.I0LevelText && x.PhaseRangeText == y.PhaseRangeText &&
+           x.DetectTimeText == y.DetectTimeText && x.OvgrStateText == y.OvgrStateText &&
+           x.AlarmOut1Text == y.AlarmOut1Text && x.AlarmOut2Text == y.AlarmOut2Text &&
+           x.CyclicDispText == y.CyclicDispText && x.LogOverwriteText == y.LogOverwriteText &&
+           x.OvgrModeText == y.OvgrModeText;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
+    const Setup setup = ReadSetup(input, size);
+    if (setup.chunks.empty()) {
+        return 0;
+    }
+
+    // Chunk by chunk, as the receive pass takes them.
+    tessarin::DeviceData direct = FreshData(setup);
+    const auto decodeDirect = RecordDecoder(direct, setup.tab);
+    for (const Bytes& chunk : setup.chunks) {
+        Bytes bytes = chunk;
+        tessarin::AssembleFrame(bytes, direct.RcvBuffer);
+        CheckExtracted(bytes, direct.RcvBuffer);
+        if (!bytes.empty() && tessarin::CheckFrame(bytes)) {
+            tessarin::DispatchFrame(direct, bytes, decodeDirect);
+            Require(direct.RcvLast == static_cast<std::int16_t>(bytes.size() - 1), "RcvLast is the frame's last");
+            Require(std::equal(bytes.begin(), bytes.end(), direct.RcvFrame.begin()), "RcvFrame holds the frame");
+            Require(direct.PollPending == 0, "any valid frame answers the poll");
+        }
+    }
+    CheckTexts(direct);
+
+    // The same chunks through the receive pass over a port.
+    tessarin::DeviceData passed = FreshData(setup);
+    const auto decodePassed = RecordDecoder(passed, setup.tab);
+    ChunkPort port(setup.chunks);
+    int events = 0;
+    while (!port.Drained()) {
+        (void)tessarin::ReceiveFrames(
+            passed, port, [&events] { ++events; }, decodePassed);
+    }
+    Require(events > 0, "the pass lets events run");
+    Require(SameRecords(direct, passed), "the receive pass and the chunk loop agree");
+    return 0;
+}
