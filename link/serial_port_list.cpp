@@ -202,7 +202,17 @@ bool FolderIsPrivate(const std::filesystem::path& folder) {
            (st.st_mode & S_IWOTH) == 0;
 }
 
-SerialPortList::SerialPortList(std::filesystem::path sysfsTtyRoot) : m_sysfsTtyRoot(std::move(sysfsTtyRoot)) {}
+std::filesystem::path FtdiDriverFolder(const std::filesystem::path& sysfsTtyRoot) {
+    // "/sys/class/tty/" names the same folder as "/sys/class/tty".
+    std::filesystem::path root = sysfsTtyRoot.lexically_normal();
+    if (!root.has_filename()) {
+        root = root.parent_path();
+    }
+    return root.parent_path().parent_path() / "bus" / "usb-serial" / "drivers" / kFtdiDriver;
+}
+
+SerialPortList::SerialPortList(std::filesystem::path sysfsTtyRoot)
+    : m_sysfsTtyRoot(std::move(sysfsTtyRoot)), m_ftdiDriverFolder(FtdiDriverFolder(m_sysfsTtyRoot)) {}
 
 std::optional<std::filesystem::path> SerialPortList::readableFolder() const {
     auto folder = SerialPortListFolder();
@@ -225,8 +235,10 @@ std::optional<SerialPortFileContents> SerialPortList::readEntryFile(const std::f
 }
 
 std::vector<std::uint32_t> SerialPortList::FtdiAdapters() const {
+    // The driver's folder lists only its own ports (and is missing when the driver is not loaded), where
+    // the tty folder lists every terminal of the system: reading it keeps a lookup to a few entries.
     std::vector<std::uint32_t> adapters;
-    for (const auto& name : directoryNames(m_sysfsTtyRoot)) {
+    for (const auto& name : directoryNames(m_ftdiDriverFolder)) {
         const auto k = suffixIndex(name, kUsbTtyPrefix);
         if (k && boundToFtdi(m_sysfsTtyRoot / name / "device" / "driver")) {
             adapters.push_back(*k);

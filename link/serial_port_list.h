@@ -6,7 +6,9 @@
 // CRLF line ends. USB serial adapters bound to ftdi_sio are listed too: in ascending ttyUSB<k> order they
 // take the indices 0, 1, ... with port name COM<k+1> and device /dev/ttyUSB<k>; a file with the same
 // index takes precedence. Every operation reads the folder afresh (the list changes under us as adapters
-// come and go) and costs at most a directory scan and a few small file reads.
+// come and go) and costs at most a directory scan and a few small file reads. The adapters are looked for
+// among the ports the driver's own folder names (FtdiDriverFolder), not among every tty of the system:
+// discovery asks for a hundred values at every tick while no port is known.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +59,11 @@ std::optional<std::uint32_t> VcpIndexOfValueName(std::string_view valueName);
 
 #ifndef _WIN32
 
+// The sysfs folder of the ftdi_sio driver that belongs to a tty root: <root>/../../bus/usb-serial/drivers/
+// ftdi_sio, so /sys/bus/usb-serial/drivers/ftdi_sio for /sys/class/tty. It holds an entry ttyUSB<k> for
+// every port bound to the driver and does not exist while the driver is not loaded.
+std::filesystem::path FtdiDriverFolder(const std::filesystem::path& sysfsTtyRoot);
+
 // The folder of the list, from the environment at the time of the call.
 std::filesystem::path SerialPortListFolder();
 
@@ -80,7 +87,8 @@ class SerialPortList {
     // to case, as Windows does), or nullopt.
     [[nodiscard]] std::optional<std::string> DevicePathFor(std::string_view portName) const;
 
-    // The ttyUSB<k> numbers bound to ftdi_sio, ascending.
+    // The ttyUSB<k> numbers bound to ftdi_sio, ascending: those the driver's folder names whose
+    // <root>/ttyUSB<k>/device/driver leads to ftdi_sio.
     [[nodiscard]] std::vector<std::uint32_t> FtdiAdapters() const;
 
   private:
@@ -89,6 +97,7 @@ class SerialPortList {
                                                                       std::uint32_t index) const;
 
     std::filesystem::path m_sysfsTtyRoot;
+    std::filesystem::path m_ftdiDriverFolder;
 };
 
 // A PortListing over the list: ReadRegText(HKLM, "HARDWARE\\DEVICEMAP\\SERIALCOMM", "\\Device\\VCP<i>") gives

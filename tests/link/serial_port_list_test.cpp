@@ -108,19 +108,33 @@ TEST(SerialPortListFolder, PrivateMeansOwnDirectoryNotWritableByAll) {
     EXPECT_FALSE(FolderIsPrivate(dir.Path() / "missing"));
 }
 
-// A fake /sys/class/tty: ttyUSB<k> entries whose device/driver link names a driver.
+// A fake sysfs. What it can do: class/tty/ttyUSB<k> entries whose device/driver link names a driver, with
+// the port's entry in that driver's folder bus/usb-serial/drivers/<driver>/ (AddUsbTty), or either of the two
+// alone (AddTtyOnly, AddDriverEntryOnly); plain tty entries (AddPlain). Root() is the fake class/tty.
 class FakeSysfs {
   public:
+    FakeSysfs() { std::filesystem::create_directories(Root()); }
     void AddUsbTty(std::uint32_t k, const std::string& driver) const {
-        const auto device = m_root.Path() / ("ttyUSB" + std::to_string(k)) / "device";
+        AddTtyOnly(k, driver);
+        AddDriverEntryOnly(k, driver);
+    }
+    void AddTtyOnly(std::uint32_t k, const std::string& driver) const {
+        const auto device = Root() / ("ttyUSB" + std::to_string(k)) / "device";
         std::filesystem::create_directories(device);
         std::filesystem::create_symlink("../../../../bus/usb-serial/drivers/" + driver, device / "driver");
     }
-    void AddPlain(const std::string& name) const { std::filesystem::create_directories(m_root.Path() / name); }
-    [[nodiscard]] const std::filesystem::path& Root() const { return m_root.Path(); }
+    void AddDriverEntryOnly(std::uint32_t k, const std::string& driver) const {
+        std::filesystem::create_directories(DriverFolder(driver) / ("ttyUSB" + std::to_string(k)));
+    }
+    void AddDriver(const std::string& driver) const { std::filesystem::create_directories(DriverFolder(driver)); }
+    void AddPlain(const std::string& name) const { std::filesystem::create_directories(Root() / name); }
+    [[nodiscard]] std::filesystem::path Root() const { return m_sys.Path() / "class" / "tty"; }
+    [[nodiscard]] std::filesystem::path DriverFolder(const std::string& driver) const {
+        return m_sys.Path() / "bus" / "usb-serial" / "drivers" / driver;
+    }
 
   private:
-    TempDir m_root;
+    TempDir m_sys;
 };
 
 class SerialPortListTest : public ::testing::Test {
@@ -198,6 +212,31 @@ TEST_F(SerialPortListTest, FtdiAdaptersTakeIndicesInAscendingOrderUnlessAFileHol
     // A malformed file holds nothing, so the adapter shows again.
     m_list.WriteRaw("VCP1", "COM20\n");
     EXPECT_EQ(list.PortNameFor("\\Device\\VCP1"), "COM4");
+}
+
+TEST_F(SerialPortListTest, AdaptersAreThePortsTheFtdiDriverHoldsWhoseTtyLeadsToIt) {
+    EXPECT_EQ(FtdiDriverFolder(m_sysfs.Root()), m_sysfs.DriverFolder("ftdi_sio"));
+    EXPECT_EQ(FtdiDriverFolder("/sys/class/tty"), "/sys/bus/usb-serial/drivers/ftdi_sio");
+    EXPECT_EQ(FtdiDriverFolder("/sys/class/tty/"), "/sys/bus/usb-serial/drivers/ftdi_sio");
+
+    // Driver not loaded: its folder is missing, so no tty is looked at.
+    m_sysfs.AddTtyOnly(0, "ftdi_sio");
+    EXPECT_TRUE(SerialPortList(m_sysfs.Root()).FtdiAdapters().empty());
+    EXPECT_EQ(SerialPortList(m_sysfs.Root()).PortNameFor("\\Device\\VCP0"), "");
+
+    // Loaded with nothing bound (the adapter was unplugged, the module stays).
+    m_sysfs.AddDriver("ftdi_sio");
+    EXPECT_TRUE(SerialPortList(m_sysfs.Root()).FtdiAdapters().empty());
+
+    m_sysfs.AddDriverEntryOnly(0, "ftdi_sio");
+    m_sysfs.AddDriverEntryOnly(2, "ftdi_sio");  // its tty has already gone
+    m_sysfs.AddUsbTty(5, "ftdi_sio");
+    m_sysfs.AddUsbTty(1, "cp210x");
+    m_sysfs.AddTtyOnly(3, "ftdi_sio");  // not (or no longer) bound
+    const SerialPortList list(m_sysfs.Root());
+    EXPECT_EQ(list.FtdiAdapters(), (std::vector<std::uint32_t>{0, 5}));
+    EXPECT_EQ(list.PortNameFor("\\Device\\VCP1"), "COM6");
+    EXPECT_EQ(list.DevicePathFor("COM6"), "/dev/ttyUSB5");
 }
 
 TEST_F(SerialPortListTest, FirstEntryWithThePortNameGivesTheDevice) {
