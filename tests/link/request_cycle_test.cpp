@@ -199,8 +199,7 @@ TEST(ReceiveTimerTick, ReceiveLampTogglesPerPassThatExtractedAFrame) {
     rig.port.Deliver(kAnswer);
     ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
     EXPECT_EQ(rig.data.PollPending, 0);
-    Bytes bad = kAnswer;
-    bad.back() = 0x00;
+    const Bytes bad{0xFF, 0xA4, 0x07, 0x01, 0x02, 0xCC, 0x00};
     rig.port.Deliver(bad);  // fails its checksum, still counts
     ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
     rig.port.Deliver({0xFF, 0xA4});  // incomplete: no frame
