@@ -109,27 +109,11 @@ struct RecordForwarder {
     void operator()() const { collection->RecordArrived(); }
 };
 
-// The lamps of a window without a link: there is no status bar to show them in.
-class NoLamps final : public LinkView {
-  public:
-    void ShowPanelText(int /*panel*/, const std::string& /*text*/) override {}
-    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
-};
-
 }  // namespace
 
 frmLogDisp::frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent)
-    : QWidget(parent), m_data(link.Data()), m_link(&link), m_setConnectInterval(std::move(setConnectInterval)) {
+    : QWidget(parent), m_data(link.Data()), m_link(link), m_setConnectInterval(std::move(setConnectInterval)) {
     Form_Load(lamps);
-}
-
-frmLogDisp::frmLogDisp(QWidget* parent)
-    : QWidget(parent),
-      m_ownData(std::make_unique<DeviceData>()),
-      m_ownLamps(std::make_unique<NoLamps>()),
-      m_data(*m_ownData),
-      m_link(nullptr) {
-    Form_Load(*m_ownLamps);
 }
 
 frmLogDisp::~frmLogDisp() {
@@ -240,20 +224,13 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     installRecordHandler();
 }
 
-void frmLogDisp::installRecordHandler() {
-    if (m_link != nullptr) {
-        m_link->SetLogRecordHandler(RecordForwarder{m_collection.get()});
-    }
-}
+void frmLogDisp::installRecordHandler() { m_link.SetLogRecordHandler(RecordForwarder{m_collection.get()}); }
 
 void frmLogDisp::removeRecordHandler() {
     // Only this window's own: a log window opened after this one may have put in its handler already.
-    if (m_link == nullptr) {
-        return;
-    }
-    const auto* forwarder = m_link->LogRecordHandler().target<RecordForwarder>();
+    const auto* forwarder = m_link.LogRecordHandler().target<RecordForwarder>();
     if (forwarder != nullptr && forwarder->collection == m_collection.get()) {
-        m_link->SetLogRecordHandler({});
+        m_link.SetLogRecordHandler({});
     }
 }
 

@@ -51,8 +51,6 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     // `lamps` is the main window's status bar (the receive lamp goes off when a record is overdue);
     // `setConnectInterval` sets tmrComConnect's interval in milliseconds. All must outlive the window.
     frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent = nullptr);
-    // A window on a device data of its own and no link: nothing ever answers a collection.
-    explicit frmLogDisp(QWidget* parent = nullptr);
     ~frmLogDisp() override;
     frmLogDisp(const frmLogDisp&) = delete;
     frmLogDisp& operator=(const frmLogDisp&) = delete;
@@ -114,10 +112,8 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void CollectionCompleted(int tab, int recordCount) override;
     void ReportFailure() override;
 
-    std::unique_ptr<DeviceData> m_ownData;  // only without a link
-    std::unique_ptr<LinkView> m_ownLamps;   // only without a link
     DeviceData& m_data;
-    UnitLink* m_link;
+    UnitLink& m_link;
     std::function<void(int)> m_setConnectInterval;
     std::unique_ptr<LogCollection> m_collection;
 

@@ -316,7 +316,13 @@ void frmMidMain::openChild(QWidget* child) {
     sub->setObjectName(child->objectName() + QStringLiteral("Window"));
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(windowIcon());
+    // A child that asked for a size of its own (the log screen's wide grids) gets it, within the frame.
+    const QSize wanted = child->testAttribute(Qt::WA_Resized) ? child->size() : QSize();
     sub->adjustSize();
+    if (wanted.isValid()) {
+        const QSize frame = sub->size() - child->size();
+        sub->resize((wanted + frame).expandedTo(sub->size()).boundedTo(m_mdiArea->viewport()->size()));
+    }
     sub->move(0, 0);
     // Showing a child shows the frame.
     if (!isVisible()) {
@@ -338,14 +344,14 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    openChild(new frmLogDisp);
+    openChild(new frmLogDisp(*m_link, *this, [this](int milliseconds) { SetComConnectInterval(milliseconds); }));
 }
 
 void frmMidMain::mnuUnitSetting_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmUnitSetting;
+    auto* window = new frmUnitSetting(Data());
     openChild(window);
     window->Value_Click_getdata();
 }

@@ -108,12 +108,6 @@ frmUnitSetting::frmUnitSetting(DeviceData& deviceData, Clock clock, QWidget* par
     Form_Load();
 }
 
-frmUnitSetting::frmUnitSetting(QWidget* parent)
-    : QWidget(parent), m_ownData(std::make_unique<DeviceData>()), m_data(*m_ownData) {
-    buildWindow();
-    Form_Load();
-}
-
 frmUnitSetting::~frmUnitSetting() = default;
 
 void frmUnitSetting::buildWindow() {

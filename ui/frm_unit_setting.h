@@ -32,8 +32,6 @@ class frmUnitSetting : public QWidget {
     // Opening the screen (Form_Load): fills the lists, selects the PC's date and time, "ＰＣ日時".
     // `deviceData` must outlive the window; an empty `clock` is the PC's clock.
     explicit frmUnitSetting(DeviceData& deviceData, Clock clock = {}, QWidget* parent = nullptr);
-    // Until the main window hands its device data over: a screen whose requests go nowhere.
-    explicit frmUnitSetting(QWidget* parent = nullptr);
     ~frmUnitSetting() override;
     frmUnitSetting(const frmUnitSetting&) = delete;
     frmUnitSetting& operator=(const frmUnitSetting&) = delete;
@@ -63,7 +61,6 @@ class frmUnitSetting : public QWidget {
     QDateTime pcNow() const;
     QComboBox* settingList(std::size_t list) const;
 
-    std::unique_ptr<DeviceData> m_ownData;  // only for the screen without the main window's data
     DeviceData& m_data;
     Clock m_clock;
     bool m_alarmListsHaveOvgr = false;  // decided at opening, kept until the screen is opened again
