@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "ui/app_main.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_about.h"
+#include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
 
 namespace {
@@ -109,28 +111,38 @@ int main(int argc, char** argv) {
     shooter.save(&window, QStringLiteral("02_main_shortcut_guide"));
     window.mnuShortCutKey_Click();
 
+    // The log screen after collecting the minor-ground-fault log and the device-state log from the unit.
     window.mnuLogDisp_Click();
-    settle(200);
-    shooter.save(&window, QStringLiteral("03_log_placeholder"));
+    if (auto* logs = window.findChild<tessarin::frmLogDisp*>()) {
+        auto* tabs = logs->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+        const char* names[] = {"03_log_minor_fault", "04_log_device_state"};
+        for (int tab = 0; tab < 2 && tabs != nullptr; ++tab) {
+            tabs->setCurrentIndex(tab);
+            logs->cmdLogInport_Click();
+            waitFor([&window] { return window.Data().LogBusy == 0; }, 30000);
+            settle(300);
+            shooter.save(&window, QString::fromLatin1(names[tab]));
+        }
+    }
 
     window.mnuUnitSetting_Click();
     settle(200);
-    shooter.save(&window, QStringLiteral("04_settings_placeholder"));
+    shooter.save(&window, QStringLiteral("05_settings"));
 
     window.mnuNowValue_Click();
     window.mnuAbout_Click();
     settle(300);
-    shooter.save(window.findChild<tessarin::frmAbout*>(), QStringLiteral("05_about"));
-    shooter.saveScreen(QStringLiteral("06_screen_main_and_about"));
+    shooter.save(window.findChild<tessarin::frmAbout*>(), QStringLiteral("06_about"));
+    shooter.saveScreen(QStringLiteral("07_screen_main_and_about"));
     if (auto* about = window.findChild<tessarin::frmAbout*>()) {
         about->close();
     }
 
-    shooter.saveModal(QStringLiteral("07_confirm_dialog"), QStringLiteral("cmdButton1"), [&window] {
-        tessarin::ShowMsgDialog(QStringLiteral("微地絡ログを消去します。\r\nよろしいですか？"), QStringLiteral("確認"),
-                                &window);
+    shooter.saveModal(QStringLiteral("08_confirm_dialog"), QStringLiteral("cmdButton1"), [&window] {
+        tessarin::ShowMsgDialog(QStringLiteral("本体内のログが消去されます。\r\nよろしいですか？"),
+                                QStringLiteral("確認"), &window);
     });
-    shooter.saveModal(QStringLiteral("08_already_running"), QString(), [] { tessarin::ShowAlreadyRunning(); });
+    shooter.saveModal(QStringLiteral("09_already_running"), QString(), [] { tessarin::ShowAlreadyRunning(); });
 
     window.mnuExit_Click();
     if (!live) {
