@@ -1,12 +1,16 @@
 #include "link/class_comm.h"
 
+#include <gtest/gtest.h>
+
+// The tests on a pseudo-terminal are POSIX-only; the Windows build has its own in tests/windows.
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <functional>
@@ -14,16 +18,13 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include "link/termios_settings.h"
 #include "serial_test_support.h"
+#endif
 
 namespace tessarin {
 namespace {
-
-using test::Eventually;
-using test::PtyPeer;
-using test::SerialListFolder;
-using test::TempDir;
 
 TEST(ClassCommDefaults, LineAndQueueSettingsBeforeAnyChange) {
     classComm c;
@@ -121,6 +122,13 @@ TEST(ClassCommClosed, TrappingMembersRecordTheErrorWhenTrapIsOn) {
     c.OpenPort();
     EXPECT_EQ(c.ErrorCount(), 0);
 }
+
+#ifndef _WIN32
+
+using test::Eventually;
+using test::PtyPeer;
+using test::SerialListFolder;
+using test::TempDir;
 
 // A pseudo-terminal registered in a temporary serial-port list; the ports are classComm objects that
 // look for USB adapters in an empty tree, so that the machine's own adapters stay out of the way.
@@ -382,6 +390,8 @@ TEST_F(ClassCommPty, PeerThatVanishesMakesCallsFailWithoutBlocking) {
     // The number is no longer listed and has no device of its own.
     EXPECT_EQ(c.OpenPort(), 0);
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tessarin

@@ -1,20 +1,20 @@
 #include "link/serial_port_list.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+// The list's folder and files exist on POSIX systems only; its name parsing is common to both.
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "serial_test_support.h"
+#endif
 
 namespace tessarin {
 namespace {
-
-using test::ScopedEnv;
-using test::SerialListFolder;
-using test::TempDir;
 
 TEST(ParseSerialPortEntry, AcceptsTwoLinesWithEitherLineEnd) {
     const std::vector<std::string> good = {
@@ -75,6 +75,12 @@ TEST(SerialPortListNames, IndicesAreDecimalWithoutLeadingZeros) {
         EXPECT_FALSE(VcpIndexOfValueName(bad).has_value());
     }
 }
+
+#ifndef _WIN32
+
+using test::ScopedEnv;
+using test::SerialListFolder;
+using test::TempDir;
 
 TEST(SerialPortListFolder, FollowsTheRuntimeFolderAndFallsBackToTmp) {
     const std::string fallback = "/tmp/tessarin-" + std::to_string(::getuid()) + "/serialcomm";
@@ -255,6 +261,8 @@ TEST_F(SerialPortListTest, ListingAnswersOnlyForTheSerialCommKey) {
     EXPECT_EQ(listing->ReadRegText(kHkeyLocalMachine, "HARDWARE\\DEVICEMAP", "\\Device\\VCP0"), "");
     EXPECT_EQ(listing->ReadRegText(kHkeyLocalMachine, kSerialCommKey, "\\Device\\VCP1"), "");
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tessarin
