@@ -1,0 +1,492 @@
+// Fault soak: the program's core (UnitLink and LogCollection, no window) against the simulated unit over a
+// pseudo-terminal, found through the serial-port list, with a loop standing in for the window's timers.
+// Unplug and replug at random moments, during polls and during collections; collections under dropped
+// answers, corrupted checksums, split frames and noise. Afterwards no descriptor and no memory may have
+// been left behind.
+//
+// The regular run is short (20 cycles, the 10-record OVGR log). TESSARIN_SOAK=long makes 200 cycles and
+// collects the 100-record log as well; TESSARIN_SOAK_SEED=<n> repeats the random choices of a run.
+#include <gtest/gtest.h>
+#include <stdlib.h>  // mkdtemp, setenv
+#include <unistd.h>  // sysconf
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/log_record_decoder.h"
+#include "link/log_collection.h"
+#include "link/request_cycle.h"
+#include "link/unit_link.h"
+#include "sim/simulated_unit.h"
+
+namespace tessarin {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto kReceiveInterval = 10ms;
+
+bool LongSoak() {
+    const char* mode = std::getenv("TESSARIN_SOAK");  // NOLINT(concurrency-mt-unsafe): read on one thread
+    return mode != nullptr && std::string(mode) == "long";
+}
+
+std::uint32_t SoakSeed() {
+    if (const char* seed = std::getenv("TESSARIN_SOAK_SEED")) {  // NOLINT(concurrency-mt-unsafe)
+        return static_cast<std::uint32_t>(std::stoul(seed));
+    }
+    return std::random_device{}();
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;  // freed memory is held in quarantine: resident size says nothing
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+std::size_t OpenDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+long ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    long size = 0;
+    long resident = 0;
+    statm >> size >> resident;
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// Keeps the link text, the way panel 1 shows it.
+class LinkTextView : public LinkView {
+  public:
+    void ShowPanelText(int panel, const std::string& text) override {
+        if (panel == kPanelLinkText) {
+            linkText = text;
+        }
+    }
+    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
+
+    std::string linkText;
+};
+
+// How collections have ended so far.
+struct CollectionCounts {
+    int started = 0;
+    int ended = 0;
+    std::vector<std::pair<int, int>> completed;  // tab, record count
+    int failures = 0;
+};
+
+// Records what the collection asks of the log screen: the timers' state, and how each collection ended.
+class RecordingCollectionView : public LogCollectionView {
+  public:
+    void ShowProgress(const std::string& text) override { progress = text; }
+    void SetConnectInterval(std::chrono::milliseconds interval) override { connectInterval = interval; }
+    void SetSupervisionRunning(bool running) override { supervising = running; }
+    void CollectionStarted(int /*tab*/) override { ++counts.started; }
+    void CollectionEnded() override { ++counts.ended; }
+    void CollectionCompleted(int tab, int recordCount) override { counts.completed.emplace_back(tab, recordCount); }
+    void ReportFailure() override { ++counts.failures; }
+
+    std::string progress;
+    std::chrono::milliseconds connectInterval = kConnectIntervalNormal;
+    bool supervising = false;
+    CollectionCounts counts;
+};
+
+// The program's core with the window's three timers: tmrComConnect at the interval the collection sets,
+// tmrComRcv every 10 ms, tmrComLog every 100 ms while the collection supervises.
+class Program {
+  public:
+    Program() : m_link(m_linkView), m_collection(m_link.Data(), m_linkView, m_view) {
+        m_link.SetLogRecordHandler([this] { m_collection.RecordArrived(); });
+        m_link.Discover();
+    }
+    ~Program() {
+        m_link.SetLogRecordHandler({});
+        m_link.ClosePort();
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    Program(Program&&) = delete;
+    Program& operator=(Program&&) = delete;
+
+    // Runs the timers until `done` holds or `limit` has passed; true when `done` held.
+    bool Run(Clock::duration limit, const std::function<bool()>& done = {}) {
+        const auto end = Clock::now() + limit;
+        for (;;) {
+            const auto now = Clock::now();
+            if (m_view.connectInterval != m_interval) {  // a QTimer restarts when its interval changes
+                m_interval = m_view.connectInterval;
+                m_nextConnect = now + m_interval;
+            }
+            if (now >= m_nextConnect) {
+                ConnectTick();
+            }
+            if (now >= m_nextReceive) {
+                m_link.ReceiveTick();
+                m_nextReceive = now + kReceiveInterval;
+            }
+            if (m_view.supervising && now >= m_nextSupervision) {
+                m_collection.tmrComLog_Timer();
+                m_nextSupervision = now + kLogSupervisionInterval;
+            }
+            if (done && done()) {
+                return true;
+            }
+            if (now >= end) {
+                return false;
+            }
+            auto wake = std::min({m_nextConnect, m_nextReceive, end});
+            if (m_view.supervising) {
+                wake = std::min(wake, m_nextSupervision);
+            }
+            std::this_thread::sleep_until(wake);
+        }
+    }
+
+    // One tick of tmrComConnect now; the next follows one interval later.
+    void ConnectTick() {
+        m_link.ConnectTick();
+        ++m_connectTicks;
+        m_nextConnect = Clock::now() + m_interval;
+    }
+
+    // Runs until `count` more ticks of tmrComConnect have happened.
+    void RunConnectTicks(int count) {
+        const long target = m_connectTicks + count;
+        ASSERT_TRUE(Run(10s, [&] { return m_connectTicks >= target; }));
+    }
+
+    void StartCollection(int tab) {
+        m_collection.cmdLogInport_Click(tab);
+        m_nextSupervision = Clock::now() + kLogSupervisionInterval;
+    }
+
+    UnitLink& Link() { return m_link; }
+    DeviceData& Data() { return m_link.Data(); }
+    LogCollection& Collection() { return m_collection; }
+    const RecordingCollectionView& View() const { return m_view; }
+    const std::string& LinkText() const { return m_linkView.linkText; }
+
+  private:
+    LinkTextView m_linkView;
+    RecordingCollectionView m_view;
+    UnitLink m_link;
+    LogCollection m_collection;
+    std::chrono::milliseconds m_interval = kConnectIntervalNormal;
+    Clock::time_point m_nextConnect = Clock::now();
+    Clock::time_point m_nextReceive = Clock::now();
+    Clock::time_point m_nextSupervision = Clock::now();
+    long m_connectTicks = 0;
+};
+
+// The lines a collection of `tab` must end with: the unit's own records, decoded one by one.
+std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) {
+    const std::uint8_t code = LogRequestCodeForTab(tab);
+    std::vector<std::string> lines(1, std::string(LogHeaderLine(tab)));
+    for (int n = 1; n <= LogRecordCountForTab(tab); ++n) {
+        DeviceData data;
+        const Bytes payload = unit.LogRecordPayload(code, n);
+        data.RcvFrame[0] = 0xFF;
+        data.RcvFrame[1] = static_cast<std::uint8_t>(0xA0 + code - 3);
+        data.RcvFrame[2] = static_cast<std::uint8_t>(payload.size() + 5);
+        std::copy(payload.begin(), payload.end(), data.RcvFrame.begin() + 3);
+        data.LogReqCode = code;
+        data.LogState = kLogRunning;
+        DecodeLogRecord(data, tab);
+        lines.push_back(data.LogLines[static_cast<std::size_t>(n)]);
+    }
+    return lines;
+}
+
+// How often each record was asked for in a row: {record, sendings} in the order the requests left.
+std::vector<std::pair<int, int>> RecordSendings(const sim::SimulatedUnit& unit, std::uint8_t code) {
+    std::vector<std::pair<int, int>> runs;
+    for (const auto& request : unit.Requests()) {
+        if (request.frame.size() < 4 || request.frame[1] != code) {
+            continue;
+        }
+        const int record = request.frame[3];
+        if (!runs.empty() && runs.back().first == record) {
+            ++runs.back().second;
+        } else {
+            runs.emplace_back(record, 1);
+        }
+    }
+    return runs;
+}
+
+class Soak : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-soak-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_runtimeDir = pattern;
+        ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", m_runtimeDir.c_str(), 1), 0);
+        m_seed = SoakSeed();
+        m_random.seed(m_seed);
+        std::cout << "soak " << (LongSoak() ? "long" : "short") << ", seed " << m_seed << "\n";
+        RecordProperty("seed", std::to_string(m_seed));
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_runtimeDir, ignored);
+    }
+
+    int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+
+    // Runs a collection of `tab` to its end and checks how it ended: complete with the unit's own lines
+    // when no record needed more than three re-sends, otherwise exactly one failure after the fourth
+    // sending of one record and nothing asked for afterwards. `expected` pins the outcome where the faults
+    // decide it.
+    enum class Outcome { Either, Completes, Fails };
+    void CollectAndCheck(Program& program, sim::SimulatedUnit& unit, int tab, Outcome expected) {
+        const CollectionCounts before = program.View().counts;
+        unit.ClearRequests();
+        program.StartCollection(tab);
+        ASSERT_TRUE(program.Collection().Running());
+        ASSERT_TRUE(program.Run(120s, [&] { return !program.Collection().Running(); })) << "the collection hangs";
+
+        const auto& view = program.View();
+        const CollectionCounts& now = view.counts;
+        EXPECT_EQ(now.started, before.started + 1);
+        EXPECT_EQ(now.ended, before.ended + 1);
+        EXPECT_EQ(program.Data().LogBusy, 0);
+        EXPECT_FALSE(view.supervising);
+        EXPECT_EQ(view.connectInterval, kConnectIntervalNormal);
+        const std::size_t completions = now.completed.size() - before.completed.size();
+        const int failures = now.failures - before.failures;
+        ASSERT_EQ(completions + static_cast<std::size_t>(failures), 1U) << "a collection ends exactly once";
+
+        const auto sendings = RecordSendings(unit, LogRequestCodeForTab(tab));
+        ASSERT_FALSE(sendings.empty());
+        for (const auto& [record, count] : sendings) {
+            EXPECT_LE(count, 1 + kLogMaxResends) << "record " << record << " sent too often";
+        }
+        if (completions == 1) {
+            EXPECT_NE(expected, Outcome::Fails);
+            EXPECT_EQ(now.completed.back(), std::make_pair(tab, LogRecordCountForTab(tab)));
+            const auto want = ExpectedLines(unit, tab);
+            for (std::size_t n = 0; n < want.size(); ++n) {
+                EXPECT_EQ(program.Data().LogLines[n], want[n]) << "line " << n;
+            }
+            EXPECT_EQ(sendings.back().first, LogRecordCountForTab(tab));
+        } else {
+            EXPECT_NE(expected, Outcome::Completes);
+            EXPECT_EQ(sendings.back().second, 1 + kLogMaxResends) << "failed before the fourth sending";
+            // An ended collection asks for nothing more.
+            program.Run(400ms);
+            EXPECT_EQ(RecordSendings(unit, LogRequestCodeForTab(tab)), sendings);
+        }
+    }
+
+    std::filesystem::path m_runtimeDir;
+    std::uint32_t m_seed = 0;
+    std::mt19937 m_random;
+};
+
+TEST_F(Soak, UnplugAndReplugAtRandomMomentsDuringPollsAndCollections) {
+    const int cycles = LongSoak() ? 200 : 20;
+    sim::SimulatedUnit unit;
+    ASSERT_TRUE(unit.Start());
+    Program program;
+
+    // Warm-up: live values, one collection, one unplug and replug, so that what is measured afterwards is
+    // the steady state.
+    ASSERT_TRUE(program.Run(5s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
+    CollectAndCheck(program, unit, kTabOvgr, Outcome::Completes);
+    unit.Unplug();
+    program.RunConnectTicks(1);
+    ASSERT_TRUE(unit.Plug());
+    program.ConnectTick();
+    ASSERT_EQ(program.LinkText(), kOnLine);
+    program.Run(600ms);
+    const std::size_t descriptorsBefore = OpenDescriptors();
+    const long residentBefore = ResidentBytes();
+
+    int duringCollections = 0;
+    int collectionsFailed = 0;
+    int settingsWrites = 0;
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+        SCOPED_TRACE("cycle " + std::to_string(cycle) + ", seed " + std::to_string(m_seed));
+        ASSERT_EQ(program.LinkText(), kOnLine);
+        const bool duringCollection = Between(0, 2) == 0;
+        const int tab = LongSoak() && Between(0, 1) == 0 ? kTabMinorFault : kTabOvgr;
+        const CollectionCounts before = program.View().counts;
+        if (duringCollection) {
+            ++duringCollections;
+            unit.ClearRequests();
+            program.StartCollection(tab);
+            // Somewhere within the time the whole log takes on the wire.
+            program.Run(std::chrono::milliseconds(Between(0, tab == kTabMinorFault ? 5000 : 500)));
+        } else {
+            program.Run(std::chrono::milliseconds(Between(0, 600)));
+        }
+
+        unit.Unplug();
+        program.RunConnectTicks(1);
+        EXPECT_EQ(program.LinkText(), kOffLine) << "unplugging is noticed at the next tick";
+        EXPECT_EQ(program.Data().LinkUp, kFalse);
+        if (duringCollection) {
+            // Sometimes back before the record's three re-sends are used up, sometimes not.
+            program.Run(std::chrono::milliseconds(Between(0, 1000)));
+        } else {
+            program.RunConnectTicks(Between(0, 3));
+        }
+
+        std::uint8_t marker = 0;
+        if (!duringCollection) {
+            // A settings write placed while unplugged must leave once the unit is back.
+            ++settingsWrites;
+            marker = static_cast<std::uint8_t>(cycle);
+            program.Data().SendData.fill(marker);
+            program.Data().ReqCode = kReqWriteSettings;
+            program.RunConnectTicks(Between(1, 3));
+            EXPECT_EQ(program.Data().ReqCode, kReqWriteSettings) << "the request waits while unplugged";
+            unit.ClearRequests();
+        }
+        EXPECT_EQ(program.LinkText(), kOffLine);
+
+        ASSERT_TRUE(unit.Plug()) << unit.LastError();
+        program.ConnectTick();
+        ASSERT_EQ(program.LinkText(), kOnLine) << "back at the first tick after the port is listed again";
+
+        if (!duringCollection) {
+            EXPECT_EQ(program.Data().ReqCode, kReqNone);
+            const bool arrived = program.Run(3s, [&] {
+                const auto requests = unit.Requests();
+                return std::any_of(requests.begin(), requests.end(), [&](const sim::ReceivedRequest& r) {
+                    return r.frame.size() == 22 && r.frame[1] == kReqWriteSettings && r.frame[3] == marker;
+                });
+            });
+            EXPECT_TRUE(arrived) << "the settings write placed while unplugged reached the unit";
+        } else {
+            ASSERT_TRUE(program.Run(60s, [&] { return !program.Collection().Running(); })) << "collection hangs";
+            const CollectionCounts& now = program.View().counts;
+            const std::size_t completions = now.completed.size() - before.completed.size();
+            const int failures = now.failures - before.failures;
+            EXPECT_EQ(completions + static_cast<std::size_t>(failures), 1U) << "a collection ends exactly once";
+            EXPECT_EQ(program.Data().LogBusy, 0);
+            EXPECT_EQ(program.View().connectInterval, kConnectIntervalNormal);
+            collectionsFailed += failures;
+            if (completions == 1) {
+                const auto want = ExpectedLines(unit, tab);
+                for (std::size_t n = 0; n < want.size(); ++n) {
+                    EXPECT_EQ(program.Data().LogLines[n], want[n]) << "line " << n;
+                }
+            }
+        }
+        // Live values again before the next cycle.
+        program.Data().NowValue.FreqText.clear();
+        EXPECT_TRUE(program.Run(3s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+    std::cout << cycles << " cycles: " << duringCollections << " during a collection (" << collectionsFailed
+              << " failed, the others completed after the replug), " << settingsWrites
+              << " with a settings write placed while unplugged\n";
+
+    program.Run(300ms);
+    EXPECT_EQ(OpenDescriptors(), descriptorsBefore) << "descriptors left open";
+    const long grown = ResidentBytes() - residentBefore;
+    std::cout << "resident memory: " << residentBefore / 1024 << " KiB before, grown by " << grown / 1024 << " KiB\n";
+    if (!kAddressSanitizer) {
+        EXPECT_LE(grown, 1024 * 1024) << "resident memory grew by more than 1 MB";
+    }
+}
+
+struct LineFault {
+    const char* name;
+    double drop = 0.0;
+    double corrupt = 0.0;
+    int split = 1;
+    int noise = 0;
+    int dropRecord = 0;  // drop the answers to this record...
+    int dropTimes = 0;   // ...this many times
+};
+
+TEST_F(Soak, CollectionsUnderLineFaults) {
+    const std::vector<LineFault> faults = {
+        {"dropped 10 %", 0.10},
+        {"dropped 30 %", 0.30},
+        {"dropped 100 %", 1.00},
+        {"corrupted checksums 30 %", 0.0, 0.30},
+        {"split frames", 0.0, 0.0, 4},
+        {"noise", 0.0, 0.0, 1, 7},
+        {"all at once", 0.10, 0.10, 3, 5},
+        {"record 3 dropped three times", 0.0, 0.0, 1, 0, 3, 3},
+        {"record 3 dropped four times", 0.0, 0.0, 1, 0, 3, 4},
+    };
+    const std::vector<int> tabs =
+        LongSoak() ? std::vector<int>{kTabOvgr, kTabDeviceState, kTabMinorFault} : std::vector<int>{kTabOvgr};
+    const int rounds = LongSoak() ? 3 : 1;
+
+    sim::SimulatedUnit unit;
+    ASSERT_TRUE(unit.Start());
+    Program program;
+    ASSERT_TRUE(program.Run(5s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
+    CollectAndCheck(program, unit, kTabOvgr, Outcome::Completes);
+    const std::size_t descriptorsBefore = OpenDescriptors();
+    const long residentBefore = ResidentBytes();
+
+    for (int round = 0; round < rounds; ++round) {
+        for (const int tab : tabs) {
+            for (const LineFault& fault : faults) {
+                SCOPED_TRACE(std::string(fault.name) + ", tab " + std::to_string(tab) + ", seed " +
+                             std::to_string(m_seed));
+                unit.SetDropShare(fault.drop);
+                unit.SetCorruptShare(fault.corrupt);
+                unit.SetSplitWrites(fault.split);
+                unit.SetNoiseBytes(fault.noise);
+                if (fault.dropTimes > 0) {
+                    unit.DropRecordAnswers(fault.dropRecord, fault.dropTimes);
+                }
+                Outcome expected = Outcome::Either;
+                if (fault.drop >= 1.0 || fault.dropTimes > kLogMaxResends) {
+                    expected = Outcome::Fails;
+                } else if (fault.drop == 0.0 && fault.corrupt == 0.0) {
+                    expected = Outcome::Completes;
+                }
+                CollectAndCheck(program, unit, tab, expected);
+                unit.DropRecordAnswers(fault.dropRecord, 0);
+                unit.SetDropShare(0.0);
+                unit.SetCorruptShare(0.0);
+                unit.SetSplitWrites(1);
+                unit.SetNoiseBytes(0);
+                if (HasFatalFailure()) {
+                    return;
+                }
+                // The link goes on polling after every collection, however it ended.
+                program.Data().NowValue.FreqText.clear();
+                EXPECT_TRUE(program.Run(3s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
+            }
+        }
+    }
+    EXPECT_EQ(program.LinkText(), kOnLine);
+    EXPECT_EQ(OpenDescriptors(), descriptorsBefore) << "descriptors left open";
+    const long grown = ResidentBytes() - residentBefore;
+    if (!kAddressSanitizer) {
+        EXPECT_LE(grown, 1024 * 1024) << "resident memory grew by more than 1 MB";
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
