@@ -68,10 +68,10 @@ frmMidMain::~frmMidMain() {
     for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
         timer->stop();
     }
-    // Child windows read the device data, which goes with the link: they go first.
-    for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
-        delete sub;
-    }
+    // Child windows read the device data, which goes with the link: they go first, including a closed one
+    // whose deferred deletion has not run yet (it is no longer in the area's list).
+    const QList<QMdiSubWindow*> subs = findChildren<QMdiSubWindow*>();
+    qDeleteAll(subs);
     if (!m_ended) {
         m_link->ClosePort();
     }
