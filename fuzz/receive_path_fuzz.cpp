@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,12 +23,24 @@ using tessarin::fuzz::IsValidUtf8;
 using tessarin::fuzz::Require;
 using Bytes = std::vector<std::uint8_t>;
 
+// The stream and where it is cut: chunk k is stream[cuts[k], cuts[k + 1]). Kept as offsets, so that a run
+// allocates no more than the code under test does.
+struct Chunks {
+    std::span<const std::uint8_t> stream;
+    std::vector<std::size_t> cuts;
+
+    [[nodiscard]] std::size_t Count() const { return cuts.empty() ? 0 : cuts.size() - 1; }
+    [[nodiscard]] std::span<const std::uint8_t> At(std::size_t k) const {
+        return stream.subspan(cuts[k], cuts[k + 1] - cuts[k]);
+    }
+};
+
 // A port that serves scripted chunks, one per read. What it can do: report the size of the next chunk as
 // the waiting byte count, hand that chunk out on ReadBinary (one 00h byte when nothing waits, like the real
 // port), and swallow writes. Opening always succeeds.
 class ChunkPort final : public tessarin::CommPort {
   public:
-    explicit ChunkPort(std::deque<Bytes> chunks) : m_chunks(std::move(chunks)) {}
+    explicit ChunkPort(const Chunks& chunks) : m_chunks(chunks) {}
 
     [[nodiscard]] std::int32_t PortNumber() const override { return 1; }
     void SetPortNumber(std::int32_t) override {}
@@ -43,29 +54,29 @@ class ChunkPort final : public tessarin::CommPort {
     std::int32_t ClosePort() override { return 0; }
     std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return -1; }
     std::int32_t ReadBufferDataSize() override {
-        return m_chunks.empty() ? 0 : static_cast<std::int32_t>(m_chunks.front().size());
+        return Drained() ? 0 : static_cast<std::int32_t>(m_chunks.At(m_next).size());
     }
     std::vector<std::uint8_t> ReadBinary() override {
-        if (m_chunks.empty()) {
+        if (Drained()) {
             return {0};
         }
-        Bytes chunk = std::move(m_chunks.front());
-        m_chunks.pop_front();
-        return chunk;
+        const auto chunk = m_chunks.At(m_next++);
+        return {chunk.begin(), chunk.end()};
     }
     std::int32_t ClearWriteBuffer() override { return 0; }
     std::int32_t ClearReadBuffer() override { return 0; }
 
-    [[nodiscard]] bool Drained() const { return m_chunks.empty(); }
+    [[nodiscard]] bool Drained() const { return m_next >= m_chunks.Count(); }
 
   private:
-    std::deque<Bytes> m_chunks;
+    const Chunks& m_chunks;
+    std::size_t m_next = 0;
 };
 
 struct Setup {
     int tab = 0;
     std::uint8_t logReqCode = 0;
-    std::deque<Bytes> chunks;
+    Chunks chunks;
 };
 
 Setup ReadSetup(const std::uint8_t* data, std::size_t size) {
@@ -84,13 +95,12 @@ Setup ReadSetup(const std::uint8_t* data, std::size_t size) {
     if (body.empty() || sizes.empty()) {
         return setup;
     }
-    const Bytes stream(body.begin(), body.end());
+    setup.chunks.stream = body;
     std::size_t at = 0;
-    for (std::size_t k = 0; at < stream.size(); ++k) {
-        const std::size_t n = std::min(sizes[k % sizes.size()], stream.size() - at);
-        setup.chunks.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(at),
-                                  stream.begin() + static_cast<std::ptrdiff_t>(at + n));
-        at += n;
+    setup.chunks.cuts.push_back(at);
+    for (std::size_t k = 0; at < body.size(); ++k) {
+        at += std::min(sizes[k % sizes.size()], body.size() - at);
+        setup.chunks.cuts.push_back(at);
     }
     return setup;
 }
@@ -107,9 +117,8 @@ tessarin::DeviceData FreshData(const Setup& setup) {
 auto RecordDecoder(tessarin::DeviceData& data, int tab) {
     return [&data, tab] {
         data.LogState = tessarin::kLogRunning;
-        const std::string header = data.LogLines[0];
         tessarin::DecodeLogRecord(data, tab);
-        Require(data.LogLines[0] == header, "a record never overwrites the header line");
+        Require(data.LogLines[0] == tessarin::LogHeaderLine(tab), "a record never overwrites the header line");
     };
 }
 
@@ -158,15 +167,17 @@ bool SameRecords(const tessarin::DeviceData& a, const tessarin::DeviceData& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     const Setup setup = ReadSetup(input, size);
-    if (setup.chunks.empty()) {
+    if (setup.chunks.Count() == 0) {
         return 0;
     }
 
     // Chunk by chunk, as the receive pass takes them.
     tessarin::DeviceData direct = FreshData(setup);
     const auto decodeDirect = RecordDecoder(direct, setup.tab);
-    for (const Bytes& chunk : setup.chunks) {
-        Bytes bytes = chunk;
+    Bytes bytes;
+    for (std::size_t k = 0; k < setup.chunks.Count(); ++k) {
+        const auto chunk = setup.chunks.At(k);
+        bytes.assign(chunk.begin(), chunk.end());
         tessarin::AssembleFrame(bytes, direct.RcvBuffer);
         CheckExtracted(bytes, direct.RcvBuffer);
         if (!bytes.empty() && tessarin::CheckFrame(bytes)) {
