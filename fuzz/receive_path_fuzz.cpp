@@ -144,7 +144,8 @@ void CheckTexts(const tessarin::DeviceData& data) {
     }
     for (const std::string& line : data.LogLines) {
         Require(IsValidUtf8(line), "log lines are UTF-8");
-        Require(tessarin::EncodeCp932(line).has_value(), "log lines can be saved in code page 932");
+        // An empty line encodes to nothing; skipping the converter for it keeps the runs quick.
+        Require(line.empty() || tessarin::EncodeCp932(line).has_value(), "log lines can be saved in code page 932");
     }
 }
 
