@@ -89,19 +89,21 @@ void SendRequest(DeviceData& data, CommPort& port, LinkView& view) {
     toggleSendLamp(data, view);
 }
 
-void ReceiveTimerTick(DeviceData& data, CommPort* port, LinkView& view, const std::function<void()>& letEventsRun,
+bool ReceiveTimerTick(DeviceData& data, CommPort* port, LinkView& view, const std::function<void()>& letEventsRun,
                       const std::function<void()>& onLogRecord) {
     if (data.TxStarted == kFalse) {
-        return;
+        return false;
     }
     if (data.LinkUp == kFalse || port == nullptr) {
         view.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
         data.RxLamp = kFalse;
-        return;
+        return false;
     }
-    if (ReceiveFrames(data, *port, letEventsRun, onLogRecord)) {
-        toggleReceiveLamp(data, view);
+    if (!ReceiveFrames(data, *port, letEventsRun, onLogRecord)) {
+        return false;
     }
+    toggleReceiveLamp(data, view);
+    return true;
 }
 
 }  // namespace tessarin

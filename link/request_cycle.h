@@ -33,8 +33,8 @@ void SendRequest(DeviceData& data, CommPort& port, LinkView& view);
 
 // One tick of tmrComRcv. Nothing before the first poll has gone out; with the link down the receive lamp
 // (panel 3) shows off; otherwise one receive pass, and the lamp toggles when the pass extracted a frame.
-// `port` may be null only while the link is down.
-void ReceiveTimerTick(DeviceData& data, CommPort* port, LinkView& view, const std::function<void()>& letEventsRun,
+// `port` may be null only while the link is down. True when the pass extracted a frame.
+bool ReceiveTimerTick(DeviceData& data, CommPort* port, LinkView& view, const std::function<void()>& letEventsRun,
                       const std::function<void()>& onLogRecord);
 
 }  // namespace tessarin

@@ -29,6 +29,14 @@ class AbsentPort final : public CommPort {
     std::int32_t ClearReadBuffer() override { return 0; }
 };
 
+// Passes that follow a write whose answer nothing marks as awaited (a clear, the settings, an initialise):
+// 200 ms at 10 ms a pass, as long as the log supervision waits for a record.
+constexpr int kPassesAfterWrite = 20;
+
+bool isRecordRequest(std::uint8_t code) {
+    return code == kReqMinorFaultRecord || code == kReqOvgrRecord || code == kReqDeviceStateRecord;
+}
+
 }  // namespace
 
 UnitLink::UnitLink(LinkView& view, std::unique_ptr<PortListing> listing, CommFactory makeComm)
@@ -49,7 +57,23 @@ CommPort& UnitLink::EnsureComm() {
 void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_data.PortDevName); }
 
 void UnitLink::ConnectTick() {
+    // Every write toggles the send lamp; going off or on line changes LinkUp.
+    const std::uint8_t sendLamp = m_data.TxLamp;
+    const std::uint8_t linkUp = m_data.LinkUp;
     SuperviseConnection(m_data, *m_listing, m_view, [this]() -> CommPort& { return EnsureComm(); });
+    if (m_data.TxLamp != sendLamp || m_data.LinkUp != linkUp) {
+        m_passesOwed = kPassesAfterWrite;
+    }
+}
+
+bool UnitLink::AnswerAwaited() const {
+    return m_data.LinkUp == kTrue && m_data.TxStarted == kTrue &&
+           (m_data.PollPending == kPollOutstanding || m_data.ReqCode == kReqAwaitingRecord);
+}
+
+bool UnitLink::ReceivePassesWanted() const {
+    // Before the first poll a receive tick does nothing at all.
+    return m_data.TxStarted == kTrue && (m_passesOwed > 0 || AnswerAwaited());
 }
 
 void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
@@ -66,7 +90,19 @@ void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
             handler();
         }
     };
-    ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
+    const bool extracted = ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
+    if (m_passesOwed > 0) {
+        --m_passesOwed;
+    }
+    // An answer that came in, or a link that is down, settles what the last write or change was owed.
+    if ((extracted && !AnswerAwaited()) || m_data.LinkUp == kFalse) {
+        m_passesOwed = 0;
+    }
+    // A log record just in: ask for the next one now rather than at the next request tick, which would
+    // add up to a tick to every one of the hundred exchanges.
+    if (m_data.LinkUp == kTrue && m_comm && isRecordRequest(m_data.ReqCode)) {
+        SendRequest(m_data, *m_comm, m_view);
+    }
     m_inReceivePass = false;
 }
 

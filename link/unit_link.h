@@ -37,6 +37,10 @@ class UnitLink {
     // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump);
     // a receive tick that arrives through it, while the pass is under way, does nothing.
     void ReceiveTick(const std::function<void()>& letEventsRun = {});
+    // Whether tmrComRcv has work: an answer is awaited (a poll or a log record), a request went out a short
+    // while ago, or the link changed and the receive lamp must follow. The window runs the timer only then,
+    // so that an idle program does not wake a hundred times a second for nothing.
+    [[nodiscard]] bool ReceivePassesWanted() const;
     // Closes the port if there is one (program end, "終了").
     void ClosePort();
 
@@ -50,6 +54,7 @@ class UnitLink {
 
   private:
     CommPort& EnsureComm();
+    [[nodiscard]] bool AnswerAwaited() const;
 
     DeviceData m_data;
     LinkView& m_view;
@@ -58,6 +63,8 @@ class UnitLink {
     std::unique_ptr<CommPort> m_comm;
     std::function<void()> m_onLogRecord;
     bool m_inReceivePass = false;
+    // Receive passes still owed after a write or a change of the link, counted down per tick.
+    int m_passesOwed = 0;
 };
 
 }  // namespace tessarin

@@ -119,8 +119,8 @@ void frmMidMain::MDIForm_Load() {
 
     m_link->Discover();
 
+    // tmrComRcv runs while the link has something to receive: the request ticks start it.
     m_tmrComConnect->start();
-    m_tmrComRcv->start();
 }
 
 void frmMidMain::buildMenus() {
@@ -250,7 +250,12 @@ void frmMidMain::SetComConnectInterval(int milliseconds) { m_tmrComConnect->setI
 
 bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
 
-void frmMidMain::tmrComConnect_Timer() { m_link->ConnectTick(); }
+void frmMidMain::tmrComConnect_Timer() {
+    m_link->ConnectTick();
+    if (!m_ended && m_link->ReceivePassesWanted() && !m_tmrComRcv->isActive()) {
+        m_tmrComRcv->start();
+    }
+}
 
 void frmMidMain::tmrComRcv_Timer() {
     // The pass lets events run, so this timer can fire again inside it; one pass at a time.
@@ -260,6 +265,9 @@ void frmMidMain::tmrComRcv_Timer() {
     m_inReceivePass = true;
     m_link->ReceiveTick([] { QCoreApplication::processEvents(); });
     m_inReceivePass = false;
+    if (!m_link->ReceivePassesWanted()) {
+        m_tmrComRcv->stop();
+    }
     if (m_endPending) {
         m_endPending = false;
         m_link->ClosePort();

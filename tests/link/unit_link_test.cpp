@@ -8,9 +8,12 @@
 #include <memory>
 #include <vector>
 
+#include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/recording_link_view.h"
+#include "link/request_cycle.h"
+#include "link/scripted_log_unit.h"
 
 namespace tessarin {
 namespace {
@@ -248,6 +251,81 @@ TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {
     m_link->ConnectTick();
     m_link->ReceiveTick();
     EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+}
+
+TEST_F(UnitLinkTest, ReceivePassesAreWantedOnlyWhileSomethingCanArrive) {
+    PlugIn(0, 5);
+    EXPECT_FALSE(m_link->ReceivePassesWanted());  // nothing written yet
+    ASSERT_EQ(ConnectTicks(1), 0U);               // opens; the first poll is four ticks away
+    EXPECT_FALSE(m_link->ReceivePassesWanted()) << "nothing sent, so nothing to wait for";
+    ASSERT_EQ(ConnectTicks(4), 1U);  // the poll
+    EXPECT_TRUE(m_link->ReceivePassesWanted());
+
+    // The poll stays awaited through empty passes and half an answer, and is settled by the whole one.
+    const Bytes answer = test::ScriptedLogUnit::Frame(0xA0, Bytes(17, 0x00));
+    for (int i = 0; i < 30; ++i) {
+        m_link->ReceiveTick();
+    }
+    EXPECT_TRUE(m_link->ReceivePassesWanted());
+    m_port->Deliver(Bytes(answer.begin(), answer.begin() + 6));
+    m_link->ReceiveTick();
+    EXPECT_TRUE(m_link->ReceivePassesWanted());
+    m_port->Deliver(Bytes(answer.begin() + 6, answer.end()));
+    m_link->ReceiveTick();
+    EXPECT_EQ(Data().PollPending, 0);
+    EXPECT_FALSE(m_link->ReceivePassesWanted());
+
+    // A write that marks nothing as awaited still gets passes for a while, until something is read.
+    Data().ReqCode = kReqInitialise;
+    ASSERT_EQ(ConnectTicks(1), 1U);
+    int passes = 0;
+    while (m_link->ReceivePassesWanted() && passes < 100) {
+        m_link->ReceiveTick();
+        ++passes;
+    }
+    EXPECT_EQ(passes, 20);
+    Data().ReqCode = kReqInitialise;
+    ASSERT_EQ(ConnectTicks(1), 1U);
+    m_link->ReceiveTick();
+    m_port->Deliver(answer);
+    m_link->ReceiveTick();
+    EXPECT_FALSE(m_link->ReceivePassesWanted());
+
+    // Unplugged: one pass to put the receive lamp out, then none.
+    Unplug(0, 5);
+    m_link->ConnectTick();
+    EXPECT_TRUE(m_link->ReceivePassesWanted());
+    m_link->ReceiveTick();
+    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+    EXPECT_FALSE(m_link->ReceivePassesWanted());
+    m_link->ConnectTick();  // still nothing listed
+    EXPECT_FALSE(m_link->ReceivePassesWanted());
+}
+
+TEST_F(UnitLinkTest, NextLogRecordIsAskedInThePassThatReceivedTheLastOne) {
+    PlugIn(0, 5);
+    ConnectTicks(5);
+    m_link->SetLogRecordHandler([this] { DecodeLogRecord(Data(), 1); });
+    Data().LogReqCode = kReqDeviceStateRecord;
+    Data().LogState = kLogRunning;
+    Data().SendData[0] = 1;
+    Data().ReqCode = kReqDeviceStateRecord;
+    m_port->ClearWrites();
+    m_link->ConnectTick();
+    ASSERT_EQ(m_port->Writes().size(), 1U);
+    EXPECT_EQ(Data().ReqCode, kReqAwaitingRecord);
+    EXPECT_TRUE(m_link->ReceivePassesWanted());
+
+    Bytes payload(16, 0x00);
+    payload[0] = 1;
+    m_port->Deliver(test::ScriptedLogUnit::Frame(0xA3, payload));
+    m_link->ReceiveTick();
+    ASSERT_EQ(m_port->Writes().size(), 2U) << "record 2 asked without waiting for a request tick";
+    EXPECT_EQ(m_port->Writes()[1][1], kReqDeviceStateRecord);
+    EXPECT_EQ(m_port->Writes()[1][3], 2);
+    EXPECT_EQ(Data().ReqCode, kReqAwaitingRecord);
+    m_link->ConnectTick();  // nothing more goes out while the record is awaited
+    EXPECT_EQ(m_port->Writes().size(), 2U);
 }
 
 TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {

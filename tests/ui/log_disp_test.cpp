@@ -241,7 +241,9 @@ TEST_F(LogDispTest, OvgrLogOnlyForUnitsWithTheFunction) {
 
 TEST_F(LogDispTest, CollectingShowsItsStateThenFillsTheGrid) {
     Open();
-    m_unit.delayMs = 150;
+    // Slow enough that the first record is still awaited when the label is read, quicker than the
+    // shortest time-out (100 ms), so that no record is asked twice.
+    m_unit.delayMs = 95;
     Click("cmdLogInport");
     EXPECT_EQ(m_link->Data().LogBusy, 1);
     EXPECT_EQ(m_intervals, std::vector<int>{10});
