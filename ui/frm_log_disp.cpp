@@ -9,7 +9,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -28,6 +30,35 @@
 namespace tessarin {
 
 namespace {
+
+// A grid cell is one line of text, cut off at the cell's edge as the grid has always shown it. The style's
+// own item painting lays every cell out as a paragraph with elision: for the hundred rows that arrive at the
+// end of a collection that cost more than the rest of the work together, and held the event loop.
+class GridCellDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QVariant text = index.data(Qt::DisplayRole);
+        if (!text.isValid() || (option.state & (QStyle::State_Selected | QStyle::State_HasFocus)) != 0) {
+            QStyledItemDelegate::paint(painter, option, index);  // the rare cases keep the style's look
+            return;
+        }
+        const int margin =
+            option.widget != nullptr
+                ? option.widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1
+                : 3;
+        const QVariant alignment = index.data(Qt::TextAlignmentRole);
+        const auto flags = alignment.isValid() ? Qt::Alignment(alignment.toInt()) : (Qt::AlignLeft | Qt::AlignVCenter);
+        painter->save();
+        painter->setClipRect(option.rect);
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(QPalette::Text));
+        painter->drawText(option.rect.adjusted(margin, 0, -margin, 0), static_cast<int>(flags) | Qt::TextSingleLine,
+                          text.toString());
+        painter->restore();
+    }
+};
 
 constexpr const char* kTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
 constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
@@ -155,6 +186,7 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
         grid->verticalHeader()->hide();  // no fixed column
         grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(controls).height() + 8);
         grid->setWordWrap(false);
+        grid->setItemDelegate(new GridCellDelegate(grid));
         grid->horizontalHeader()->setFont(controls);
         grid->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->horizontalHeader()->setHighlightSections(false);
@@ -213,6 +245,20 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     m_tmrComLog->setObjectName(QStringLiteral("tmrComLog"));
     m_tmrComLog->setInterval(static_cast<int>(kLogSupervisionInterval.count()));
     connect(m_tmrComLog, &QTimer::timeout, this, &frmLogDisp::tmrComLog_Timer);
+    // Fitting the columns comes a turn of the event loop after the fill, once the filled grid is painted: the
+    // two together held the loop long enough to be felt, each alone is short. A zero timer (not a queued
+    // call) lets the other timers that are due run first.
+    m_fitTimer = new QTimer(this);
+    m_fitTimer->setSingleShot(true);
+    m_fitTimer->setInterval(0);
+    connect(m_fitTimer, &QTimer::timeout, this, [this] {
+        for (int tab = 0; tab < kLogTabCount; ++tab) {
+            if (m_fitPending[static_cast<std::size_t>(tab)]) {
+                m_fitPending[static_cast<std::size_t>(tab)] = false;
+                fitColumnsToContents(tab);
+            }
+        }
+    });
     m_data.LogWaitTicks = 0;
     m_data.LogRetryCount = 0;
 
@@ -295,9 +341,11 @@ void frmLogDisp::setCell(int tab, int row, int column, const QString& text) {
     }
     QTableWidgetItem* item = grid->item(row - 1, column);
     if (item == nullptr) {
-        item = new QTableWidgetItem;
+        // Made whole before it joins the grid: one change for the view to handle, not three.
+        item = new QTableWidgetItem(text);
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         grid->setItem(row - 1, column, item);
+        return;
     }
     item->setText(text);
 }
@@ -393,7 +441,8 @@ void frmLogDisp::FillLogGrid(int tab, int count) {
             }
         }
     }
-    fitColumnsToContents(tab);
+    m_fitPending[static_cast<std::size_t>(tab)] = true;
+    m_fitTimer->start();
 }
 
 void frmLogDisp::fitColumnsToContents(int tab) {

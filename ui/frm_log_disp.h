@@ -133,6 +133,8 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     QPushButton* m_cmdLogExport = nullptr;
     QLabel* m_lblLogNo = nullptr;
     QTimer* m_tmrComLog = nullptr;
+    QTimer* m_fitTimer = nullptr;
+    std::array<bool, kLogTabCount> m_fitPending{};
 };
 
 }  // namespace tessarin

@@ -3,6 +3,8 @@
 // are stood in for by a loop over the test's own clock; the screen's supervision tick is called by it.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -268,6 +270,18 @@ TEST_F(LogDispTest, CollectingShowsItsStateThenFillsTheGrid) {
     EXPECT_EQ(Find<QLabel>("lblLogNo")->text(), QString());
     EXPECT_EQ(m_screen->GridRows(0), 101);
     EXPECT_TRUE(m_notices.empty());
+}
+
+TEST_F(LogDispTest, ColumnTooNarrowForItsTextsWidensAfterTheFill) {
+    Open();
+    auto* grid = Find<QTableWidget>("mfgLogList_0");
+    grid->setColumnWidth(2, 10);  // the date column, as a far wider stand-in font would leave it
+    const int voltage = grid->columnWidth(3);
+    ASSERT_TRUE(Collect(0));
+    QCoreApplication::processEvents();  // the columns are fitted a turn after the fill
+    const QFontMetrics metrics(grid->font());
+    EXPECT_GE(grid->columnWidth(2), metrics.horizontalAdvance(m_screen->GridCell(0, 1, 2)));
+    EXPECT_EQ(grid->columnWidth(3), voltage) << "a column wide enough stays as it is";
 }
 
 struct OvgrColumnCase {
