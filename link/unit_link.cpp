@@ -58,8 +58,8 @@ void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_d
 
 void UnitLink::ConnectTick() {
     // Every write toggles the send lamp; going off or on line changes LinkUp.
-    const std::uint8_t sendLamp = m_data.TxLamp;
-    const std::uint8_t linkUp = m_data.LinkUp;
+    const auto sendLamp = m_data.TxLamp;
+    const auto linkUp = m_data.LinkUp;
     SuperviseConnection(m_data, *m_listing, m_view, [this]() -> CommPort& { return EnsureComm(); });
     if (m_data.TxLamp != sendLamp || m_data.LinkUp != linkUp) {
         m_passesOwed = kPassesAfterWrite;

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
@@ -194,6 +195,18 @@ void frmMidMain::buildStatusBars() {
     m_panels[kDatePanel - 1]->setAlignment(Qt::AlignCenter);
     m_panels[kTimePanel - 1]->setAlignment(Qt::AlignCenter);
     m_panels[kBadgePanel - 1]->setPixmap(ProductBadge());
+    // Panels of a fixed size: a lamp that blinks or a clock that ticks then repaints its own panel, where a
+    // panel that may change size makes the status bar lay itself out and repaint whole, several times a
+    // second while the program sits idle.
+    int panelHeight = 0;
+    for (const QLabel* panel : m_panels) {
+        panelHeight = std::max(panelHeight, panel->sizeHint().height());
+    }
+    for (int i = 0; i < 7; ++i) {
+        if (i + 1 != kSparePanel) {
+            m_panels[i]->setFixedHeight(panelHeight);
+        }
+    }
     setStatusBar(m_statusBar1);
 
     m_tmrClock = new QTimer(this);

@@ -274,6 +274,8 @@ TEST_F(UnitLinkTest, ReceivePassesAreWantedOnlyWhileSomethingCanArrive) {
     m_link->ReceiveTick();
     EXPECT_EQ(Data().PollPending, 0);
     EXPECT_FALSE(m_link->ReceivePassesWanted());
+    ASSERT_EQ(ConnectTicks(1), 0U);
+    EXPECT_FALSE(m_link->ReceivePassesWanted()) << "a request tick that wrote nothing owes no pass";
 
     // A write that marks nothing as awaited still gets passes for a while, until something is read.
     Data().ReqCode = kReqInitialise;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDate>
+#include <QEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -78,6 +80,31 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     const QString date = window->StatusPanel(5)->text();
     EXPECT_TRUE(date == today || date == yesterday) << date.toStdString();
     EXPECT_FALSE(window->StatusPanel(6)->text().isEmpty());
+}
+
+TEST(MainWindow, BlinkingLampsAndTheLinkTextLeaveTheStatusBarLayoutAlone) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    window->show();
+    QTest::qWait(50);
+    // A layout request makes the status bar lay itself out and repaint whole: too much for a lamp's blink.
+    struct LayoutRequests : QObject {
+        int count = 0;
+        bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+            count += event->type() == QEvent::LayoutRequest ? 1 : 0;
+            return false;
+        }
+    } requests;
+    window->findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->installEventFilter(&requests);
+    const QSize lampSize = window->StatusPanel(2)->size();
+    for (int i = 0; i < 4; ++i) {
+        window->ShowPanelPicture(kPanelSendLamp, i % 2 == 0 ? kLampOnRed : kLampOffRed);
+        window->ShowPanelPicture(kPanelReceiveLamp, i % 2 == 0 ? kLampOnGreen : kLampOffGreen);
+        window->ShowPanelText(kPanelLinkText, i % 2 == 0 ? "ON LINE" : "OFF LINE");
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(requests.count, 0);
+    EXPECT_EQ(window->StatusPanel(2)->size(), lampSize);
+    EXPECT_EQ(window->StatusPanel(1)->text(), QStringLiteral("OFF LINE"));
 }
 
 TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
