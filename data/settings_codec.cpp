@@ -99,7 +99,10 @@ SettingMatches MatchReportedSettings(const NowValueRecord& now, bool alarmListsH
 }
 
 SettingPositions PositionsOf(const SettingMatches& matches) {
-    auto at = [&matches](SettingList list) { return matches[static_cast<std::size_t>(list)].Position; };
+    return PositionsFrom([&matches](SettingList list) { return matches[static_cast<std::size_t>(list)].Position; });
+}
+
+SettingPositions PositionsFrom(const std::function<int(SettingList)>& at) {
     SettingPositions positions;
     positions.DetectMode = at(SettingList::DetectMode);
     positions.V0Level = at(SettingList::V0Level);

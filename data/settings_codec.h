@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "data/device_data.h"
@@ -75,6 +76,8 @@ SettingMatches MatchReportedSettings(const NowValueRecord& now, bool alarmListsH
 
 // The positions a set of matches selects.
 SettingPositions PositionsOf(const SettingMatches& matches);
+// The positions as `positionOf` gives them, list by list (the settings screen reads its lists' selections).
+SettingPositions PositionsFrom(const std::function<int(SettingList)>& positionOf);
 
 // Number of days of the day list for a year entry (the two digits after "20") and a month entry:
 // the Gregorian length of that month, leap years counted. When the two do not form a date (month outside

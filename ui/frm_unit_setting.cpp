@@ -343,18 +343,8 @@ void frmUnitSetting::Value_Click_getdata() {
 void frmUnitSetting::cmdNowValue_Click() { Value_Click_getdata(); }
 
 void frmUnitSetting::cmdSetting_Click() {
-    auto at = [this](SettingList list) { return settingList(static_cast<std::size_t>(list))->currentIndex(); };
-    SettingPositions positions;
-    positions.DetectMode = at(SettingList::DetectMode);
-    positions.V0Level = at(SettingList::V0Level);
-    positions.I0Level = at(SettingList::I0Level);
-    positions.PhaseRange = at(SettingList::PhaseRange);
-    positions.DetectTime = at(SettingList::DetectTime);
-    positions.ConfirmCount = at(SettingList::ConfirmCount);
-    positions.CyclicDisp = at(SettingList::CyclicDisp);
-    positions.LogOverwrite = at(SettingList::LogOverwrite);
-    positions.AlarmOut1 = at(SettingList::AlarmOut1);
-    positions.AlarmOut2 = at(SettingList::AlarmOut2);
+    const SettingPositions positions =
+        PositionsFrom([this](SettingList list) { return settingList(static_cast<std::size_t>(list))->currentIndex(); });
 
     ClockValue clock;
     if (m_option1[0]->isChecked()) {
