@@ -102,18 +102,18 @@ SettingPositions PositionsOf(const SettingMatches& matches) {
     return PositionsFrom([&matches](SettingList list) { return matches[static_cast<std::size_t>(list)].Position; });
 }
 
-SettingPositions PositionsFrom(const std::function<int(SettingList)>& at) {
+SettingPositions PositionsFrom(const std::function<int(SettingList)>& positionOf) {
     SettingPositions positions;
-    positions.DetectMode = at(SettingList::DetectMode);
-    positions.V0Level = at(SettingList::V0Level);
-    positions.I0Level = at(SettingList::I0Level);
-    positions.PhaseRange = at(SettingList::PhaseRange);
-    positions.DetectTime = at(SettingList::DetectTime);
-    positions.ConfirmCount = at(SettingList::ConfirmCount);
-    positions.CyclicDisp = at(SettingList::CyclicDisp);
-    positions.LogOverwrite = at(SettingList::LogOverwrite);
-    positions.AlarmOut1 = at(SettingList::AlarmOut1);
-    positions.AlarmOut2 = at(SettingList::AlarmOut2);
+    positions.DetectMode = positionOf(SettingList::DetectMode);
+    positions.V0Level = positionOf(SettingList::V0Level);
+    positions.I0Level = positionOf(SettingList::I0Level);
+    positions.PhaseRange = positionOf(SettingList::PhaseRange);
+    positions.DetectTime = positionOf(SettingList::DetectTime);
+    positions.ConfirmCount = positionOf(SettingList::ConfirmCount);
+    positions.CyclicDisp = positionOf(SettingList::CyclicDisp);
+    positions.LogOverwrite = positionOf(SettingList::LogOverwrite);
+    positions.AlarmOut1 = positionOf(SettingList::AlarmOut1);
+    positions.AlarmOut2 = positionOf(SettingList::AlarmOut2);
     return positions;
 }
 
