@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "bench/bench_setup.h"
 #include "data/device_data.h"
 #include "link/port_discovery.h"
 #include "link/port_listing.h"
@@ -30,9 +30,8 @@ double MicrosEach(int times, Work work) {
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "tessarin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr || ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1) != 0) {
-        std::fprintf(stderr, "cannot set up a serial-port list folder\n");
+    const auto folder = tessarin::bench::UsePrivatePortList();
+    if (!folder) {
         return 1;
     }
     const auto listing = tessarin::MakeSystemPortListing();
@@ -53,6 +52,6 @@ int main() {
     std::printf("presence check of a listed port: %.1f us per tick\n", present);
 
     std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove_all(*folder, ignored);
     return 0;
 }

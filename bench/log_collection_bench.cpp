@@ -2,7 +2,6 @@
 // that stands in for the window's timers: tmrComConnect every 10 ms during the collection (100 ms before),
 // tmrComRcv every 10 ms, tmrComLog every 100 ms. The figure is printed beside the wire limit: 100 exchanges
 // of a 22-byte request and a 21-byte answer at 11 bits per byte. Figures only; nothing passes or fails.
-#include <cstdlib>  // mkdtemp, setenv (POSIX)
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_setup.h"
 #include "data/log_record_decoder.h"
 #include "link/log_collection.h"
 #include "link/unit_link.h"
@@ -109,16 +109,12 @@ bool RunTimers(tessarin::UnitLink& link, tessarin::LogCollection& collection, Ti
 }  // namespace
 
 int main() {
-    std::string folder = (std::filesystem::temp_directory_path() / "tessarin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr || ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1) != 0) {
-        std::fprintf(stderr, "cannot set up a serial-port list folder\n");
+    const auto folder = tessarin::bench::UsePrivatePortList();
+    if (!folder) {
         return 1;
     }
-    tessarin::sim::SimOptions options;
-    options.pacing = true;
-    tessarin::sim::SimulatedUnit unit(options);
-    if (!unit.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", unit.LastError().c_str());
+    const auto unit = tessarin::bench::StartPacedUnit();
+    if (!unit) {
         return 1;
     }
 
@@ -179,8 +175,8 @@ int main() {
 
     link.SetLogRecordHandler({});
     link.ClosePort();
-    unit.Stop();
+    unit->Stop();
     std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove_all(*folder, ignored);
     return 0;
 }

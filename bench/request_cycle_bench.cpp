@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_setup.h"
 #include "link/unit_link.h"
 #include "sim/simulated_unit.h"
 
@@ -89,16 +90,12 @@ void RunTimers(tessarin::UnitLink& link, Clock::time_point end) {
 
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-    std::string folder = (std::filesystem::temp_directory_path() / "tessarin-bench-XXXXXX").string();
-    if (::mkdtemp(folder.data()) == nullptr || ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1) != 0) {
-        std::fprintf(stderr, "cannot set up a serial-port list folder\n");
+    const auto folder = tessarin::bench::UsePrivatePortList();
+    if (!folder) {
         return 1;
     }
-    tessarin::sim::SimOptions options;
-    options.pacing = true;
-    tessarin::sim::SimulatedUnit unit(options);
-    if (!unit.Start()) {
-        std::fprintf(stderr, "simulator: %s\n", unit.LastError().c_str());
+    const auto unit = tessarin::bench::StartPacedUnit();
+    if (!unit) {
         return 1;
     }
 
@@ -138,8 +135,8 @@ int main(int argc, char** argv) {
                 cpu / (elapsed * 1e3) * 100.0);
 
     link.ClosePort();
-    unit.Stop();
+    unit->Stop();
     std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    std::filesystem::remove_all(*folder, ignored);
     return 0;
 }
