@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "sim/pseudo_terminal.h"
 #include "sim/serial_list_entry.h"
@@ -81,6 +82,7 @@ struct SimulatedUnit::Impl {
     bool plug(int wantedIndex);  // with `lifecycle` held
     void unplug();               // with `lifecycle` held
     void run(int master, int wake);
+    std::deque<std::vector<std::uint8_t>> takeUnsolicited();
     std::vector<Chunk> act(const ScannedRequest& request, SteadyClock::time_point reactAt,
                            SteadyClock::time_point& lineFreeAt);
 
@@ -105,7 +107,9 @@ struct SimulatedUnit::Impl {
     double corruptShare = 0.0;
     int splitPieces = 1;
     int noiseBytes = 0;
-    std::map<int, int> renumber;  // record asked for -> number sent
+    std::chrono::milliseconds answerDelay{0};
+    std::deque<std::vector<std::uint8_t>> unsolicited;  // frames to write unasked, taken by the loop
+    std::map<int, int> renumber;                        // record asked for -> number sent
     std::deque<ReceivedRequest> history;
     std::size_t requestCount = 0;
     std::vector<std::uint8_t> lastCurrentValues;
@@ -212,6 +216,13 @@ void SimulatedUnit::Impl::run(int master, int wake) {
         if ((fds[0].revents & POLLIN) != 0) {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t n = ::read(wake, &count, sizeof count);
+            for (auto& frame : takeUnsolicited()) {
+                lineOutFreeAt = std::max(lineOutFreeAt, SteadyClock::now());
+                if (options.pacing) {
+                    lineOutFreeAt += static_cast<long>(frame.size()) * kByteTime;
+                }
+                out.push_back({lineOutFreeAt, std::move(frame)});
+            }
             continue;
         }
         if ((fds[1].revents & POLLIN) == 0) {
@@ -251,8 +262,10 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
     std::vector<std::uint8_t> wire;
     std::vector<std::chrono::milliseconds> gaps;
     std::size_t pieces = 1;
+    std::chrono::milliseconds delay{0};
     {
         const std::lock_guard lock(mutex);
+        delay = answerDelay;
         history.push_back({request.firstByteAt, request.frame});
         if (history.size() > kHistoryLimit) {
             history.pop_front();
@@ -301,7 +314,7 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
 
     // One line out: an answer starts when the unit has the request and the previous answer has gone out.
     std::vector<Chunk> chunks;
-    const SteadyClock::time_point start = std::max(reactAt, lineFreeAt);
+    const SteadyClock::time_point start = std::max(reactAt + delay, lineFreeAt);
     SteadyClock::time_point at = start;
     std::size_t offset = 0;
     for (std::size_t i = 0; i < pieces; ++i) {
@@ -318,6 +331,11 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
     }
     lineFreeAt = at;
     return chunks;
+}
+
+std::deque<std::vector<std::uint8_t>> SimulatedUnit::Impl::takeUnsolicited() {
+    const std::lock_guard lock(mutex);
+    return std::exchange(unsolicited, {});
 }
 
 SimulatedUnit::SimulatedUnit(SimOptions options) : m_impl(std::make_unique<Impl>(options)) {}
@@ -416,6 +434,24 @@ void SimulatedUnit::SetRecordNumberOverride(int requested, int sent) {
     } else {
         m_impl->renumber[requested] = sent;
     }
+}
+
+void SimulatedUnit::SetAnswerDelay(std::chrono::milliseconds delay) {
+    const std::lock_guard lock(m_impl->mutex);
+    m_impl->answerDelay = std::max(delay, std::chrono::milliseconds{0});
+}
+
+void SimulatedUnit::SendUnsolicited(std::uint8_t code, const std::vector<std::uint8_t>& data) {
+    const std::lock_guard lifecycle(m_impl->lifecycle);
+    if (m_impl->wakeFd < 0) {
+        return;
+    }
+    {
+        const std::lock_guard lock(m_impl->mutex);
+        m_impl->unsolicited.push_back(BuildFrame(code, data));
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_impl->wakeFd, &one, sizeof one);
 }
 
 void SimulatedUnit::SetOvgrFunction(bool present) {

@@ -63,6 +63,7 @@ class SimulatedUnit {
     void SetNoiseBytes(int count);                          // write this many noise bytes (no FFh) before answers
     void SetRecordNumberOverride(int requested, int sent);  // answer record `requested` numbered `sent`
                                                             // (sent < 0 or == requested: no longer)
+    void SetAnswerDelay(std::chrono::milliseconds delay);   // start every answer this much later (a slow unit)
     void Unplug();                                          // remove the entry and close the pty
     bool Plug(int index = -1);                              // new pty, registered under index (-1: first free)
 
@@ -78,6 +79,10 @@ class SimulatedUnit {
     // 16 data bytes of the answer to record request `requestCode` (4, 5 or 6) for `record`, faults aside;
     // empty for any other code.
     [[nodiscard]] std::vector<std::uint8_t> LogRecordPayload(std::uint8_t requestCode, int record) const;
+    // Writes one frame with this code and data bytes on the line, unasked, behind any answer going out.
+    // Nothing happens while unplugged.
+    void SendUnsolicited(std::uint8_t code, const std::vector<std::uint8_t>& data);
+
     // The six clock bytes of the last settings write (zeros before any).
     [[nodiscard]] std::vector<std::uint8_t> Clock() const;
 
