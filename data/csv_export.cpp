@@ -4,10 +4,9 @@
 #include <charconv>
 #include <climits>
 #include <cstddef>
-#include <fstream>
-#include <system_error>
 
 #include "data/log_record_decoder.h"
+#include "data/safe_write.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,7 +31,6 @@ constexpr GridColumns kMinorFaultColumns{15, 11, 13};
 constexpr GridColumns kOvgrColumns{14, 10, 12};
 
 constexpr std::size_t kDeviceStateValues = 5;
-constexpr int kTempNameAttempts = 100;
 
 // Reads a field the way the grid does: its leading number, 0 when it has none.
 long leadingNumber(std::string_view field) {
@@ -73,15 +71,16 @@ std::optional<std::string> encodeWithCodePage(std::string_view utf8) {
     return out;
 }
 #else
-std::optional<std::string> encodeWithCodePage(std::string_view utf8) {
-    // glibc's CP932 is Windows-31J (NEC and IBM extensions, "～" as 81 60), unlike its SHIFT_JIS.
-    iconv_t converter = iconv_open("CP932", "UTF-8");
+// One whole conversion with glibc's iconv; nullopt when it fails or converts anything irreversibly.
+std::optional<std::string> convert(const char* to, const char* from, std::string_view text) {
+    iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr): iconv's failure value
         return std::nullopt;
     }
-    // Code page 932 never needs more bytes than UTF-8 for the same character.
-    std::string out(utf8.size() + 4, '\0');
-    std::string in(utf8);
+    // Either way a character takes at most three times its bytes (a half-width kana is 1 byte in code page
+    // 932 and 3 in UTF-8).
+    std::string out(text.size() * 3 + 4, '\0');
+    std::string in(text);
     char* inPtr = in.data();
     std::size_t inLeft = in.size();
     char* outPtr = out.data();
@@ -96,17 +95,18 @@ std::optional<std::string> encodeWithCodePage(std::string_view utf8) {
     out.resize(out.size() - outLeft);
     return out;
 }
-#endif
 
-bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-#ifdef _WIN32
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    std::error_code error;
-    std::filesystem::rename(from, to, error);
-    return !error;
-#endif
+std::optional<std::string> encodeWithCodePage(std::string_view utf8) {
+    // glibc's CP932 is Windows-31J (NEC and IBM extensions, "～" as 81 60), unlike its SHIFT_JIS.
+    std::optional<std::string> out = convert("CP932", "UTF-8", utf8);
+    // glibc quietly maps a few look-alikes ("〜" U+301C, "—" U+2014) onto other characters' bytes and does
+    // not count them as irreversible: only bytes that read back as the same text are the text.
+    if (!out || convert("UTF-8", "CP932", *out) != utf8) {
+        return std::nullopt;
+    }
+    return out;
 }
+#endif
 
 }  // namespace
 
@@ -199,36 +199,15 @@ CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vect
         return CsvWriteStatus::EncodingFailed;
     }
 
-    // A fresh name beside the target, so the rename stays within one file system.
-    std::filesystem::path temporary;
-    std::ofstream out;
-    for (int attempt = 0; attempt < kTempNameAttempts && !out.is_open(); ++attempt) {
-        std::filesystem::path candidate = target;
-        candidate += ".part" + std::to_string(attempt);
-        std::error_code error;
-        if (std::filesystem::exists(candidate, error) || error) {
-            continue;
-        }
-        out.open(candidate, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) {
+    switch (WriteFileSafely(target, *encoded)) {
+        case SafeWriteStatus::Ok:
+            return CsvWriteStatus::Ok;
+        case SafeWriteStatus::CannotCreate:
             return CsvWriteStatus::CannotCreate;
-        }
-        temporary = candidate;
+        case SafeWriteStatus::WriteFailed:
+            break;
     }
-    if (!out.is_open()) {
-        return CsvWriteStatus::CannotCreate;
-    }
-
-    out.write(encoded->data(), static_cast<std::streamsize>(encoded->size()));
-    out.flush();
-    const bool written = out.good();
-    out.close();
-    if (!written || out.fail() || !moveIntoPlace(temporary, target)) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return CsvWriteStatus::WriteFailed;
-    }
-    return CsvWriteStatus::Ok;
+    return CsvWriteStatus::WriteFailed;
 }
 
 }  // namespace tessarin

@@ -36,8 +36,8 @@ enum class CsvWriteStatus {
 };
 
 // Writes the lines (UTF-8) to `target` in code page 932, each ended by CR LF, without byte-order mark.
-// The file is written beside the target under a temporary name and renamed into place only when complete,
-// so a failed save leaves an existing file as it was and never leaves a partial file under the target name.
+// Written with WriteFileSafely: a failed save leaves an existing file as it was and never leaves a partial
+// file under the target name; a symbolic link is written through and an existing file keeps its permissions.
 CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vector<std::string>& lines);
 
 }  // namespace tessarin

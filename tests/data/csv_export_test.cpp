@@ -100,7 +100,8 @@ TEST(EncodeCp932, GoldenBytes) {
 }
 
 TEST(EncodeCp932, UnencodableTextFails) {
-    for (const char* text : {"€", "a😀b", "\xFF", "\xE3\x81"}) {
+    // 〜 (U+301C) and — (U+2014) are look-alikes a converter may quietly write as ～ and ― instead.
+    for (const char* text : {"€", "a😀b", "\xFF", "\xE3\x81", "-60°〜120°", "—"}) {
         EXPECT_EQ(EncodeCp932(text), std::nullopt) << text;
     }
 }
@@ -219,6 +220,23 @@ TEST_F(CsvFiles, FailedSavesLeaveNothingBehind) {
         EXPECT_TRUE(fs::is_empty(m_dir / "folder"));
     }
 }
+
+#ifndef _WIN32
+TEST_F(CsvFiles, SaveThroughALinkKeepsTheLinkAndThePermissions) {
+    const fs::path real = m_dir / "real.csv";
+    const fs::path link = m_dir / "link.csv";
+    writeAll(real, "old\r\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.csv", link);
+    ASSERT_EQ(WriteCsvFile(link, {"new"}), CsvWriteStatus::Ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readAll(real), "new\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    std::vector<std::string> names = entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"link.csv", "real.csv"}));
+}
+#endif
 
 }  // namespace
 }  // namespace tessarin
