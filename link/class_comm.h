@@ -128,6 +128,8 @@ class classComm final : public CommPort {
     // Discard the driver's output / input queue: non-zero on success.
     std::int32_t ClearWriteBuffer() override;
     std::int32_t ClearReadBuffer() override;
+    // The open port's descriptor on Linux; -1 on Windows, where the receive timer keeps ticking.
+    [[nodiscard]] int ReadableDescriptor() const override;
 
     // --- Inspection ------------------------------------------------------------------------------------
     [[nodiscard]] bool IsOpen() const { return m_open; }

@@ -49,6 +49,8 @@ bool classComm::sysOpen(std::int32_t portNumber) {
     return true;
 }
 
+int classComm::ReadableDescriptor() const { return descriptor(m_open, m_handle); }
+
 bool classComm::sysClose() {
     const int fd = descriptor(m_open, m_handle);
     if (fd < 0) {

@@ -83,6 +83,8 @@ bool classComm::sysOpen(std::int32_t portNumber) {
     return true;
 }
 
+int classComm::ReadableDescriptor() const { return -1; }
+
 bool classComm::sysClose() {
     const HANDLE h = handleOf(m_open, m_handle);
     m_open = false;

@@ -39,6 +39,10 @@ class CommPort {
     virtual std::vector<std::uint8_t> ReadBinary() = 0;
     virtual std::int32_t ClearWriteBuffer() = 0;
     virtual std::int32_t ClearReadBuffer() = 0;
+
+    // A descriptor that polls readable when bytes arrive, so that the window can wake on them instead of
+    // ticking; -1 when the port is not open or offers none (the window then runs its receive timer).
+    [[nodiscard]] virtual int ReadableDescriptor() const { return -1; }
 };
 
 }  // namespace tessarin

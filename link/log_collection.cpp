@@ -50,8 +50,9 @@ LogCollection::LogCollection(DeviceData& data, LinkView& linkView, LogCollection
 
 LogCollection::~LogCollection() {
     // The view may already be half torn down; only the shared state must not be left busy.
-    if (m_running) {
+    if (m_running || m_failing) {
         m_running = false;
+        m_failing = false;
         m_data.ReqCode = kReqNone;
         m_data.LogState = kLogIdle;
         m_data.LogRetryCount = 0;
@@ -148,13 +149,23 @@ void LogCollection::Complete() {
 }
 
 void LogCollection::Fail() {
-    // Everything is wound down before the message box opens: its modal loop keeps the timers running,
-    // and neither a further tick nor a late answer may act on the ended collection.
+    // Reported once: the supervision stops and the collection stops taking answers before the message box
+    // opens, and ReqCode 255 keeps the request cycle, whose ticks go on in the box's modal loop, from
+    // sending anything while it is up. The rest of the wind-down follows when the user has closed it.
+    m_running = false;
+    m_failing = true;
+    m_view.SetSupervisionRunning(false);
+    m_data.ReqCode = kReqAwaitingRecord;
+    const std::weak_ptr<bool> alive = m_alive;
+    m_view.ReportFailure();
+    if (alive.expired()) {
+        return;  // the screen went while its message was up; the destructor has wound down
+    }
+    m_failing = false;
     m_data.ReqCode = kReqNone;
     m_data.TxLamp = kFalse;
     m_data.RxLamp = kFalse;
     EndCollection();
-    m_view.ReportFailure();
 }
 
 void LogCollection::Abort() {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "data/device_data.h"
@@ -44,7 +45,8 @@ class LogCollectionView {
     virtual void CollectionEnded() = 0;
     // The last record is in: LogLines 0..100 hold the complete log of `tab` with `recordCount` records.
     virtual void CollectionCompleted(int tab, int recordCount) = 0;
-    // "ログ収集に失敗しました。": called once per failed collection, after the collection has ended.
+    // "ログ収集に失敗しました。": called once per failed collection, before the collection has ended;
+    // nothing is sent while it is shown, and CollectionEnded follows when it returns.
     virtual void ReportFailure() = 0;
 };
 
@@ -94,6 +96,9 @@ class LogCollection {
     LogCollectionView& m_view;
     int m_tab = 0;
     bool m_running = false;
+    bool m_failing = false;  // the failure is being reported; the wind-down waits for the user
+    // Tells a failure report that returns after the collection was destroyed meanwhile.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace tessarin

@@ -29,14 +29,6 @@ class AbsentPort final : public CommPort {
     std::int32_t ClearReadBuffer() override { return 0; }
 };
 
-// Passes that follow a write whose answer nothing marks as awaited (a clear, the settings, an initialise):
-// 200 ms at 10 ms a pass, as long as the log supervision waits for a record.
-constexpr int kPassesAfterWrite = 20;
-
-bool isRecordRequest(std::uint8_t code) {
-    return code == kReqMinorFaultRecord || code == kReqOvgrRecord || code == kReqDeviceStateRecord;
-}
-
 }  // namespace
 
 UnitLink::UnitLink(LinkView& view, std::unique_ptr<PortListing> listing, CommFactory makeComm)
@@ -57,23 +49,24 @@ CommPort& UnitLink::EnsureComm() {
 void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_data.PortDevName); }
 
 void UnitLink::ConnectTick() {
-    // Every write toggles the send lamp; going off or on line changes LinkUp.
-    const auto sendLamp = m_data.TxLamp;
     const auto linkUp = m_data.LinkUp;
     SuperviseConnection(m_data, *m_listing, m_view, [this]() -> CommPort& { return EnsureComm(); });
-    if (m_data.TxLamp != sendLamp || m_data.LinkUp != linkUp) {
-        m_passesOwed = kPassesAfterWrite;
+    // Going off or on line: one pass sets the receive lamp to what the link now is.
+    if (m_data.LinkUp != linkUp) {
+        m_passesOwed = 1;
     }
 }
 
-bool UnitLink::AnswerAwaited() const {
-    return m_data.LinkUp == kTrue && m_data.TxStarted == kTrue &&
-           (m_data.PollPending == kPollOutstanding || m_data.ReqCode == kReqAwaitingRecord);
-}
+bool UnitLink::PassesRead() const { return m_data.TxStarted == kTrue && m_data.LinkUp == kTrue && m_comm; }
 
-bool UnitLink::ReceivePassesWanted() const {
+int UnitLink::ReceiveDescriptor() const { return PassesRead() ? m_comm->ReadableDescriptor() : -1; }
+
+bool UnitLink::ReceiveTicksWanted() const {
     // Before the first poll a receive tick does nothing at all.
-    return m_data.TxStarted == kTrue && (m_passesOwed > 0 || AnswerAwaited());
+    if (m_data.TxStarted != kTrue) {
+        return false;
+    }
+    return m_passesOwed > 0 || (PassesRead() && m_comm->ReadableDescriptor() < 0);
 }
 
 void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
@@ -90,18 +83,9 @@ void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
             handler();
         }
     };
-    const bool extracted = ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
+    (void)ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
     if (m_passesOwed > 0) {
         --m_passesOwed;
-    }
-    // An answer that came in, or a link that is down, settles what the last write or change was owed.
-    if ((extracted && !AnswerAwaited()) || m_data.LinkUp == kFalse) {
-        m_passesOwed = 0;
-    }
-    // A log record just in: ask for the next one now rather than at the next request tick, which would
-    // add up to a tick to every one of the hundred exchanges.
-    if (m_data.LinkUp == kTrue && m_comm && isRecordRequest(m_data.ReqCode)) {
-        SendRequest(m_data, *m_comm, m_view);
     }
     m_inReceivePass = false;
 }

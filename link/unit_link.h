@@ -35,12 +35,16 @@ class UnitLink {
     void ConnectTick();
     // Tick of tmrComRcv: the receive pass once the first poll is out and while the port is open.
     // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump);
-    // a receive tick that arrives through it, while the pass is under way, does nothing.
+    // a receive tick that arrives through it, while the pass is under way, does nothing. Only the request
+    // cycle writes: a record that arrives here is asked after at the next connect tick.
     void ReceiveTick(const std::function<void()>& letEventsRun = {});
-    // Whether tmrComRcv has work: an answer is awaited (a poll or a log record), a request went out a short
-    // while ago, or the link changed and the receive lamp must follow. The window runs the timer only then,
-    // so that an idle program does not wake a hundred times a second for nothing.
-    [[nodiscard]] bool ReceivePassesWanted() const;
+    // What the window watches between receive ticks so that every byte is read within one tick of its
+    // arrival: the port's descriptor while a pass would read it (the window then runs a pass whenever it
+    // polls readable), -1 when there is nothing to read or the port offers no descriptor.
+    [[nodiscard]] int ReceiveDescriptor() const;
+    // Whether tmrComRcv must tick every 10 ms: a pass would read a port that offers no descriptor to wake
+    // on, or the link changed and the receive lamp must follow.
+    [[nodiscard]] bool ReceiveTicksWanted() const;
     // Closes the port if there is one (program end, "終了").
     void ClosePort();
 
@@ -54,7 +58,7 @@ class UnitLink {
 
   private:
     CommPort& EnsureComm();
-    [[nodiscard]] bool AnswerAwaited() const;
+    [[nodiscard]] bool PassesRead() const;
 
     DeviceData m_data;
     LinkView& m_view;
@@ -63,7 +67,7 @@ class UnitLink {
     std::unique_ptr<CommPort> m_comm;
     std::function<void()> m_onLogRecord;
     bool m_inReceivePass = false;
-    // Receive passes still owed after a write or a change of the link, counted down per tick.
+    // Receive passes still owed after a change of the link, counted down per tick.
     int m_passesOwed = 0;
 };
 

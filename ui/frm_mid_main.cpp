@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -69,6 +70,9 @@ frmMidMain::~frmMidMain() {
     for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
         timer->stop();
     }
+    if (m_rcvNotifier != nullptr) {
+        m_rcvNotifier->setEnabled(false);
+    }
     // Child windows read the device data, which goes with the link: they go first, including a closed one
     // whose deferred deletion has not run yet (it is no longer in the area's list).
     const QList<QMdiSubWindow*> subs = findChildren<QMdiSubWindow*>();
@@ -120,7 +124,8 @@ void frmMidMain::MDIForm_Load() {
 
     m_link->Discover();
 
-    // tmrComRcv runs while the link has something to receive: the request ticks start it.
+    // tmrComRcv ticks, or the port's descriptor is watched, once the link has something to read: the request
+    // ticks set that up.
     m_tmrComConnect->start();
 }
 
@@ -265,22 +270,36 @@ bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
 
 void frmMidMain::tmrComConnect_Timer() {
     m_link->ConnectTick();
-    if (!m_ended && m_link->ReceivePassesWanted() && !m_tmrComRcv->isActive()) {
-        m_tmrComRcv->start();
-    }
+    syncReceiveWake();
 }
 
 void frmMidMain::tmrComRcv_Timer() {
-    // The pass lets events run, so this timer can fire again inside it; one pass at a time.
+    receivePass();
+    if (m_ticksAfterWake > 0) {
+        --m_ticksAfterWake;
+    }
+    syncReceiveWake();
+}
+
+void frmMidMain::portReadable() {
+    // The notifier stays quiet until a tick has found the line quiet again: a descriptor that polls
+    // readable without bytes to read (a line hung up) must not spin the event loop.
+    if (m_rcvNotifier != nullptr) {
+        m_rcvNotifier->setEnabled(false);
+    }
+    m_ticksAfterWake = 1;
+    receivePass();
+    syncReceiveWake();
+}
+
+void frmMidMain::receivePass() {
+    // The pass lets events run, so a tick or a wake can arrive inside it; one pass at a time.
     if (m_inReceivePass) {
         return;
     }
     m_inReceivePass = true;
     m_link->ReceiveTick([] { QCoreApplication::processEvents(); });
     m_inReceivePass = false;
-    if (!m_link->ReceivePassesWanted()) {
-        m_tmrComRcv->stop();
-    }
     if (m_endPending) {
         m_endPending = false;
         m_link->ClosePort();
@@ -290,6 +309,38 @@ void frmMidMain::tmrComRcv_Timer() {
     if (m_deletePending) {
         m_deletePending = false;
         deleteLater();
+    }
+}
+
+void frmMidMain::syncReceiveWake() {
+    if (m_ended) {
+        return;
+    }
+    // Every byte the unit sends is read within a tick of its arrival: either the timer ticks, or the
+    // port's descriptor wakes a pass.
+    const int descriptor = m_link->ReceiveDescriptor();
+    const int watched = m_rcvNotifier != nullptr ? static_cast<int>(m_rcvNotifier->socket()) : -1;
+    if (descriptor != watched) {
+        if (m_rcvNotifier != nullptr) {
+            // It may be the notifier whose wake is running further up this stack.
+            m_rcvNotifier->setEnabled(false);
+            m_rcvNotifier->deleteLater();
+            m_rcvNotifier = nullptr;
+        }
+        if (descriptor >= 0) {
+            m_rcvNotifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
+            m_rcvNotifier->setObjectName(QStringLiteral("rcvNotifier"));
+            connect(m_rcvNotifier, &QSocketNotifier::activated, this, &frmMidMain::portReadable);
+        }
+    }
+    const bool tick = m_ticksAfterWake > 0 || m_link->ReceiveTicksWanted();
+    if (tick && !m_tmrComRcv->isActive()) {
+        m_tmrComRcv->start();
+    } else if (!tick && m_tmrComRcv->isActive()) {
+        m_tmrComRcv->stop();
+    }
+    if (m_rcvNotifier != nullptr) {
+        m_rcvNotifier->setEnabled(!tick);
     }
 }
 
@@ -413,6 +464,9 @@ void frmMidMain::endProgram() {
     m_ended = true;
     for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
         timer->stop();
+    }
+    if (m_rcvNotifier != nullptr) {
+        m_rcvNotifier->setEnabled(false);
     }
     if (!m_about.isNull()) {
         m_about->close();

@@ -17,6 +17,7 @@
 class QAction;
 class QLabel;
 class QMdiArea;
+class QSocketNotifier;
 class QStatusBar;
 class QTimer;
 
@@ -92,6 +93,9 @@ class frmMidMain : public QMainWindow, public LinkView {
     void MDIForm_Load();
     void tmrComConnect_Timer();
     void tmrComRcv_Timer();
+    void portReadable();
+    void receivePass();
+    void syncReceiveWake();
     void refreshClock();
     void openChild(QWidget* child);
     void unloadChild(QWidget* child);
@@ -112,6 +116,9 @@ class frmMidMain : public QMainWindow, public LinkView {
     QTimer* m_tmrComConnect = nullptr;
     QTimer* m_tmrComRcv = nullptr;
     QTimer* m_tmrClock = nullptr;
+    // Wakes a receive pass when the port has bytes, so that tmrComRcv need not tick while the line is quiet.
+    QSocketNotifier* m_rcvNotifier = nullptr;
+    int m_ticksAfterWake = 0;
 
     QPointer<QWidget> m_activeChild;
     QPointer<frmAbout> m_about;

@@ -10,6 +10,7 @@
 // - Vanish(): the device disappears, the open handle goes dead (reads empty, writes fail) and opens fail
 //   until Reappear().
 // Opening and ClearReadBuffer discard chunks not yet read, like the driver's purge.
+// - offer a descriptor to wake on (SetDescriptor), reported only while open.
 // HandOver() turns a fake the test keeps a pointer to into a one-shot port factory.
 #pragma once
 
@@ -45,6 +46,7 @@ class FakeCommPort : public CommPort {
         }
     }
     void OnWrite(std::function<void(const std::vector<std::uint8_t>&)> handler) { m_onWrite = std::move(handler); }
+    void SetDescriptor(int descriptor) { m_descriptor = descriptor; }
 
     // --- inspection ---
     bool IsOpen() const { return m_open; }
@@ -116,6 +118,7 @@ class FakeCommPort : public CommPort {
         m_chunks.clear();
         return Live() ? 1 : 0;
     }
+    int ReadableDescriptor() const override { return m_open ? m_descriptor : -1; }
 
   private:
     bool Live() const { return m_open && !m_vanished; }
@@ -126,6 +129,7 @@ class FakeCommPort : public CommPort {
     bool m_writeFails = false;
     bool m_vanished = false;
     bool m_open = false;
+    int m_descriptor = -1;
     int m_openCount = 0;
     int m_closeCount = 0;
     int m_readCount = 0;

@@ -50,9 +50,13 @@ class RecordingCollectionView : public LogCollectionView {
     void CollectionEnded() override { collecting = false; }
     void CollectionCompleted(int tab, int recordCount) override { completions.push_back({tab, recordCount}); }
     void ReportFailure() override {
-        // The collection must already be wound down when the message box opens.
-        failuresWhileRunning += supervising || collecting ? 1 : 0;
+        // The supervision must be stopped when the message box opens; the rest waits for the user.
+        failuresWhileSupervising += supervising ? 1 : 0;
+        collectingAtFailure = collecting;
         ++failures;
+        if (whileReporting) {
+            whileReporting();
+        }
     }
 
     int ConnectInterval() const { return intervals.empty() ? 100 : intervals.back(); }
@@ -65,7 +69,9 @@ class RecordingCollectionView : public LogCollectionView {
     std::vector<int> startedTabs;
     std::vector<std::pair<int, int>> completions;
     int failures = 0;
-    int failuresWhileRunning = 0;
+    int failuresWhileSupervising = 0;
+    bool collectingAtFailure = false;
+    std::function<void()> whileReporting;  // runs as if the message box's modal loop were open
 
   private:
     const int& m_now;
@@ -200,12 +206,29 @@ TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
 TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
     m_unit.answers = [](int, int) { return false; };
     m_links.Clear();
+    // While the message is up the timers go on: nothing is sent, nothing is reported again, and the
+    // collection still looks busy until the user has closed it.
+    std::size_t writesAtFailure = 0;
+    std::size_t writesAfterOneSecond = 0;
+    int reqCodeAtFailure = -1;
+    int busyAtFailure = -1;
+    m_view.whileReporting = [&] {
+        reqCodeAtFailure = Data().ReqCode;
+        busyAtFailure = Data().LogBusy;
+        writesAtFailure = m_port->Writes().size();
+        Run(1000);
+        writesAfterOneSecond = m_port->Writes().size();
+    };
     Start(0);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_THAT(m_labels, ElementsAre("ログNo：1", "", "ログNo：1-1", "", "ログNo：1-2", "", "ログNo：1-3", ""));
     EXPECT_EQ(m_view.failures, 1);
-    EXPECT_EQ(m_view.failuresWhileRunning, 0);
+    EXPECT_EQ(m_view.failuresWhileSupervising, 0);
+    EXPECT_TRUE(m_view.collectingAtFailure);
+    EXPECT_EQ(reqCodeAtFailure, kReqAwaitingRecord);
+    EXPECT_EQ(busyAtFailure, 1);
+    EXPECT_EQ(writesAfterOneSecond, writesAtFailure) << "nothing is written while the message is up";
     EXPECT_TRUE(m_view.completions.empty());
     EXPECT_EQ(Data().ReqCode, kReqNone);
     EXPECT_EQ(Data().TxLamp, kFalse);
@@ -215,9 +238,10 @@ TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
                 ElementsAre(kLampOffGreen, kLampOffGreen, kLampOffGreen, kLampOffGreen));
     ExpectIdle();
 
-    Run(2000);  // no further report, no further record request
+    Run(2000);  // no further report, no further record request; the polls are back
     EXPECT_EQ(m_view.failures, 1);
     EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
+    EXPECT_GT(m_port->Writes().size(), writesAfterOneSecond);
 }
 
 TEST_F(LogCollectionTest, ResendDiscardsAPartlyReceivedAnswer) {

@@ -253,58 +253,54 @@ TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {
     EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
 }
 
-TEST_F(UnitLinkTest, ReceivePassesAreWantedOnlyWhileSomethingCanArrive) {
-    PlugIn(0, 5);
-    EXPECT_FALSE(m_link->ReceivePassesWanted());  // nothing written yet
-    ASSERT_EQ(ConnectTicks(1), 0U);               // opens; the first poll is four ticks away
-    EXPECT_FALSE(m_link->ReceivePassesWanted()) << "nothing sent, so nothing to wait for";
-    ASSERT_EQ(ConnectTicks(4), 1U);  // the poll
-    EXPECT_TRUE(m_link->ReceivePassesWanted());
+TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
+    // A port with no descriptor to wake on is read every tick once the first poll is out; one with a
+    // descriptor is watched instead. Neither depends on what is awaited.
+    for (const int descriptor : {-1, 7}) {
+        SCOPED_TRACE(descriptor);
+        auto listing = std::make_unique<FakePortListing>();
+        auto port = std::make_unique<FakeCommPort>();
+        FakePortListing& list = *listing;
+        FakeCommPort& fake = *port;
+        UnitLink link(m_view, std::move(listing), test::HandOver(std::move(port)));
+        list.SetVcp(0, "COM5");
+        fake.AddDevice(5);
+        fake.SetDescriptor(descriptor);
+        EXPECT_FALSE(link.ReceiveTicksWanted());
+        link.ConnectTick();  // opens; the first poll is four ticks away and nothing is read before it
+        link.ReceiveTick();
+        EXPECT_EQ(link.ReceiveDescriptor(), -1);
+        EXPECT_EQ(link.ReceiveTicksWanted(), false);
+        for (int i = 0; i < 4; ++i) {
+            link.ConnectTick();
+        }
+        ASSERT_EQ(link.Data().TxStarted, kTrue);
+        const bool ticks = descriptor < 0;
+        EXPECT_EQ(link.ReceiveDescriptor(), descriptor);
+        EXPECT_EQ(link.ReceiveTicksWanted(), ticks);
+        // Answered: nothing is awaited, and the line is still read.
+        fake.Deliver(test::ScriptedLogUnit::Frame(0xA0, Bytes(17, 0x00)));
+        link.ReceiveTick();
+        EXPECT_EQ(link.Data().PollPending, 0);
+        EXPECT_EQ(link.ReceiveDescriptor(), descriptor);
+        EXPECT_EQ(link.ReceiveTicksWanted(), ticks);
 
-    // The poll stays awaited through empty passes and half an answer, and is settled by the whole one.
-    const Bytes answer = test::ScriptedLogUnit::Frame(0xA0, Bytes(17, 0x00));
-    for (int i = 0; i < 30; ++i) {
-        m_link->ReceiveTick();
+        // Unplugged: one tick to put the receive lamp out, then nothing to read.
+        list.RemoveVcp(0);
+        fake.RemoveDevice(5);
+        fake.Vanish();
+        link.ConnectTick();
+        EXPECT_EQ(link.ReceiveDescriptor(), -1);
+        EXPECT_TRUE(link.ReceiveTicksWanted());
+        link.ReceiveTick();
+        EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+        EXPECT_FALSE(link.ReceiveTicksWanted());
+        link.ConnectTick();
+        EXPECT_FALSE(link.ReceiveTicksWanted());
     }
-    EXPECT_TRUE(m_link->ReceivePassesWanted());
-    m_port->Deliver(Bytes(answer.begin(), answer.begin() + 6));
-    m_link->ReceiveTick();
-    EXPECT_TRUE(m_link->ReceivePassesWanted());
-    m_port->Deliver(Bytes(answer.begin() + 6, answer.end()));
-    m_link->ReceiveTick();
-    EXPECT_EQ(Data().PollPending, 0);
-    EXPECT_FALSE(m_link->ReceivePassesWanted());
-    ASSERT_EQ(ConnectTicks(1), 0U);
-    EXPECT_FALSE(m_link->ReceivePassesWanted()) << "a request tick that wrote nothing owes no pass";
-
-    // A write that marks nothing as awaited still gets passes for a while, until something is read.
-    Data().ReqCode = kReqInitialise;
-    ASSERT_EQ(ConnectTicks(1), 1U);
-    int passes = 0;
-    while (m_link->ReceivePassesWanted() && passes < 100) {
-        m_link->ReceiveTick();
-        ++passes;
-    }
-    EXPECT_EQ(passes, 20);
-    Data().ReqCode = kReqInitialise;
-    ASSERT_EQ(ConnectTicks(1), 1U);
-    m_link->ReceiveTick();
-    m_port->Deliver(answer);
-    m_link->ReceiveTick();
-    EXPECT_FALSE(m_link->ReceivePassesWanted());
-
-    // Unplugged: one pass to put the receive lamp out, then none.
-    Unplug(0, 5);
-    m_link->ConnectTick();
-    EXPECT_TRUE(m_link->ReceivePassesWanted());
-    m_link->ReceiveTick();
-    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
-    EXPECT_FALSE(m_link->ReceivePassesWanted());
-    m_link->ConnectTick();  // still nothing listed
-    EXPECT_FALSE(m_link->ReceivePassesWanted());
 }
 
-TEST_F(UnitLinkTest, NextLogRecordIsAskedInThePassThatReceivedTheLastOne) {
+TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
     PlugIn(0, 5);
     ConnectTicks(5);
     m_link->SetLogRecordHandler([this] { DecodeLogRecord(Data(), 1); });
@@ -313,21 +309,23 @@ TEST_F(UnitLinkTest, NextLogRecordIsAskedInThePassThatReceivedTheLastOne) {
     Data().SendData[0] = 1;
     Data().ReqCode = kReqDeviceStateRecord;
     m_port->ClearWrites();
-    m_link->ConnectTick();
-    ASSERT_EQ(m_port->Writes().size(), 1U);
+    ASSERT_EQ(ConnectTicks(1), 1U);
     EXPECT_EQ(Data().ReqCode, kReqAwaitingRecord);
-    EXPECT_TRUE(m_link->ReceivePassesWanted());
 
+    // Record 1 comes in: nothing is written in the receive pass, however many follow; record 2 leaves at
+    // the next connect tick, and nothing more while it is awaited.
     Bytes payload(16, 0x00);
     payload[0] = 1;
     m_port->Deliver(test::ScriptedLogUnit::Frame(0xA3, payload));
-    m_link->ReceiveTick();
-    ASSERT_EQ(m_port->Writes().size(), 2U) << "record 2 asked without waiting for a request tick";
+    for (int i = 0; i < 3; ++i) {
+        m_link->ReceiveTick();
+    }
+    EXPECT_EQ(m_port->Writes().size(), 1U) << "only the request cycle writes";
+    EXPECT_EQ(Data().ReqCode, kReqDeviceStateRecord);
+    ASSERT_EQ(ConnectTicks(1), 1U);
     EXPECT_EQ(m_port->Writes()[1][1], kReqDeviceStateRecord);
     EXPECT_EQ(m_port->Writes()[1][3], 2);
-    EXPECT_EQ(Data().ReqCode, kReqAwaitingRecord);
-    m_link->ConnectTick();  // nothing more goes out while the record is awaited
-    EXPECT_EQ(m_port->Writes().size(), 2U);
+    EXPECT_EQ(ConnectTicks(3), 0U);
 }
 
 TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {

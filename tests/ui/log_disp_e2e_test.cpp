@@ -1,7 +1,8 @@
 // The log screen against the simulated unit over a real pseudo-terminal, with the main window's own link
 // and timers: all three logs collected through the screen's buttons, a collection surviving dropped answers,
-// and an unplugged unit ending a collection with one failure message. Each test registers its simulator in
-// a serial-port list folder of its own.
+// an unplugged unit ending a collection with one failure message, and the line read whatever is awaited (a
+// late answer after an abort, a stray frame, a slow unit). Each test registers its simulator in a serial-port
+// list folder of its own.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <utility>
@@ -113,6 +115,25 @@ class LogDispE2e : public ::testing::Test {
         const auto first = std::find_if(requests.begin(), requests.end(), isRecord);
         const auto last = std::find_if(requests.rbegin(), requests.rend(), isRecord).base();
         return first < last && std::all_of(first, last, isRecord);
+    }
+    // Record numbers asked for with `code`, oldest first.
+    std::vector<int> RecordNumbers(std::uint8_t code) const {
+        std::vector<int> numbers;
+        for (const auto& request : m_unit->Requests()) {
+            if (request.frame.size() > 3 && request.frame[1] == code) {
+                numbers.push_back(request.frame[3]);
+            }
+        }
+        return numbers;
+    }
+    std::vector<std::chrono::steady_clock::time_point> PollTimes() const {
+        std::vector<std::chrono::steady_clock::time_point> times;
+        for (const auto& request : m_unit->Requests()) {
+            if (request.frame.size() > 1 && request.frame[1] == 0x00) {
+                times.push_back(request.when);
+            }
+        }
+        return times;
     }
     QString Row(int tab, int row, int columns) const {
         QStringList cells;
@@ -238,7 +259,7 @@ TEST_F(LogDispE2e, UnpluggedUnitFailsOnce) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Running(); }, kPatienceMs));
     ASSERT_EQ(m_notices.size(), 1U);
     EXPECT_EQ(m_notices[0].second, QStringLiteral("ログ収集に失敗しました。"));
-    EXPECT_EQ(m_busyAtNotice, 0);
+    EXPECT_EQ(m_busyAtNotice, 1);  // the menus stay held until the message is closed
     EXPECT_EQ(m_window->Data().LogBusy, 0);
     EXPECT_EQ(Inport()->text(), QStringLiteral("ログ取込"));
     QTest::qWait(1500);
@@ -246,6 +267,87 @@ TEST_F(LogDispE2e, UnpluggedUnitFailsOnce) {
     EXPECT_EQ(m_screen->GridRows(0), 1);
     EXPECT_EQ(Store(2), ovgr);
     EXPECT_EQ(m_window->StatusPanel(1)->text(), QStringLiteral("OFF LINE"));
+}
+
+TEST_F(LogDispE2e, LateAnswerAfterAnAbortStaysOutOfTheNextCollection) {
+    ASSERT_TRUE(Collect(1));
+    const auto deviceState = Store(1);
+    m_unit->ClearRequests();
+    QTest::mouseClick(Inport(), Qt::LeftButton);
+    // The unit has taken the request for record 4: its answer is on its way when the user aborts.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (RecordRequests(6) < 4 && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(RecordRequests(6), 4U);
+    QTest::mouseClick(Inport(), Qt::LeftButton);
+    ASSERT_FALSE(Running());
+    m_unit->ClearRequests();
+    // Started again as soon as a person could click twice.
+    QTest::qWait(100);
+    QTest::mouseClick(Inport(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Running(); }, kCollectionPatienceMs));
+    EXPECT_TRUE(m_notices.empty());
+    EXPECT_EQ(RecordNumbers(6), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(Store(1), deviceState);
+}
+
+TEST_F(LogDispE2e, NothingIsSentWhileTheFailureMessageIsUp) {
+    std::size_t requestsWhileUp = 0;
+    bool closed = false;
+    m_screen->SetNotice([&](const QString& title, const QString& text) {
+        m_notices.emplace_back(title, text);
+        m_busyAtNotice = m_window->Data().LogBusy;
+        QTest::qWait(100);  // a request already on the line lands first
+        const std::size_t before = m_unit->RequestCount();
+        QTest::qWait(1500);
+        requestsWhileUp = m_unit->RequestCount() - before;
+        closed = true;
+    });
+    m_unit->SetSilent(true);
+    m_screen->findChild<QTabWidget*>(QStringLiteral("SSTab1"))->setCurrentIndex(1);
+    QTest::mouseClick(Inport(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed; }, kPatienceMs));
+    ASSERT_EQ(m_notices.size(), 1U);
+    EXPECT_EQ(requestsWhileUp, 0U);
+    EXPECT_EQ(m_busyAtNotice, 1);
+    // Closed: the polls go out again.
+    m_unit->SetSilent(false);
+    m_unit->ClearRequests();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !PollTimes().empty(); }, 2000));
+    EXPECT_EQ(m_window->Data().LogBusy, 0);
+    EXPECT_EQ(Inport()->text(), QStringLiteral("ログ取込"));
+    EXPECT_EQ(m_notices.size(), 1U);
+}
+
+TEST_F(LogDispE2e, AStrayFrameDoesNotPutTheCurrentValuesBehind) {
+    m_unit->SetCurrentValues(111, 50, 300, 60);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window->Data().NowValue.V0Text == "11.1V"; }, kPatienceMs));
+    m_unit->SendUnsolicited(0xA4, std::vector<std::uint8_t>(16, 0x00));
+    QTest::qWait(100);
+    m_unit->SetCurrentValues(222, 50, 300, 60);
+    m_unit->ClearRequests();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !PollTimes().empty(); }, kPatienceMs));
+    // The answer to that poll is shown, not the stray frame in its place: well before the next poll.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_window->Data().NowValue.V0Text == "22.2V"; }, 300))
+        << m_window->Data().NowValue.V0Text;
+}
+
+TEST_F(LogDispE2e, ASlowUnitIsPolledOnceASecond) {
+    // An answer 600 ms late makes the next poll slot find the poll unanswered; the late answer must not
+    // pass for the answer to the poll after it.
+    m_unit->SetAnswerDelay(std::chrono::milliseconds(600));
+    QTest::qWait(1500);
+    m_unit->ClearRequests();
+    QTest::qWait(5500);
+    const auto times = PollTimes();
+    ASSERT_GE(times.size(), 4U);
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        gaps.push_back(std::chrono::duration<double, std::milli>(times[i] - times[i - 1]).count());
+    }
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_NEAR(gaps[gaps.size() / 2], 1000.0, 150.0);
 }
 
 }  // namespace
