@@ -162,7 +162,7 @@ int main() {
     QuietLinkView lamps;
     TimerView view;
     tessarin::UnitLink link(lamps);
-    tessarin::LogCollection collection(link.Data(), lamps, view);
+    tessarin::LogCollection collection(link, lamps, view);
     // The moment the last record is decoded, for the exchange time below.
     Clock::time_point lastRecord{};
     link.SetLogRecordHandler([&] {

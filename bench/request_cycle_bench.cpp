@@ -79,7 +79,8 @@ void RunTimers(tessarin::UnitLink& link, Clock::time_point end) {
             advance(nextConnect, 100ms);
         }
         if (Clock::now() >= nextReceive) {
-            link.ReceiveTick();
+            while (link.ReceiveTick()) {
+            }
             advance(nextReceive, 10ms);
         }
         std::this_thread::sleep_until(std::min({nextConnect, nextReceive, end}));

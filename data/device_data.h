@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "data/protocol_codes.h"
+
 namespace tessarin {
 
 // Booleans kept in the shared records are 16-bit numbers: -1 true, 0 false.
@@ -38,8 +40,6 @@ struct NowValueRecord {
 
 inline constexpr std::size_t kRcvFrameSize = 1025;
 inline constexpr std::size_t kLogLineCount = 101;  // header + records 1..100
-inline constexpr std::size_t kSendFrameSize = 22;
-inline constexpr std::size_t kSendDataSize = 17;
 
 // Values of ReqCode and PollPending that mean something beyond a request code.
 inline constexpr std::uint8_t kReqNone = 0;
@@ -88,9 +88,6 @@ struct DeviceData {
 
     // Send buffer: every write sends all 22 bytes; a 20-byte request leaves positions 20 and 21 as they were.
     std::array<std::uint8_t, kSendFrameSize> SendFrame{};
-
-    // Receive assembly buffer: bytes read and not yet consumed.
-    std::vector<std::uint8_t> RcvBuffer;
 };
 
 }  // namespace tessarin

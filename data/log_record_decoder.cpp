@@ -20,10 +20,6 @@ constexpr std::uint8_t kEmptySlot = 0xFF;
 constexpr std::uint8_t kStateDetected = 10;
 constexpr std::uint8_t kStateConfirmed = 5;
 
-constexpr std::uint8_t kReqMinorFaultRecord = 4;
-constexpr std::uint8_t kReqOvgrRecord = 5;
-constexpr std::uint8_t kReqDeviceStateRecord = 6;
-
 constexpr std::string_view kMinorFaultHeader =
     "ログ№,状態,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,"
     "ＩＯ判定,位相判定, ,Ｉ０レンジ,OVGR,位相設定";
@@ -170,9 +166,9 @@ void DecodeLogRecord(DeviceData& data, int tab) {
 
     unsigned last = 0;
     if (data.LogReqCode == kReqMinorFaultRecord) {
-        last = 100;
+        last = kMinorFaultRecords;
     } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
-        last = 10;
+        last = kShortLogRecords;
     }
     // The next number comes from what was asked for last, not from the answer's own number.
     if (number < last) {

@@ -1,6 +1,7 @@
-// The receive path on arbitrary bytes: AssembleFrame, CheckFrame and DispatchFrame into DecodeNowValue and
-// DecodeLogRecord, fed in chunks whose sizes the input chooses; and the same stream once more through
-// ReceiveFrames over a port that serves those chunks. Both roads must end in the same records.
+// The receive path on arbitrary bytes: the frame assembler and CheckFrame, the frame stored and decoded by
+// DecodeNowValue and DecodeLogRecord, fed in chunks whose sizes the input chooses; and the same stream once
+// more through the link's receive pass over a port that serves those chunks. Both roads must end in the
+// same records.
 //
 // Input: byte 0 the log tab (0-3, or a negative number from F0h on), byte 1 LogReqCode (low three bits),
 // byte 2 the number of chunk sizes (low three bits, plus one), then that many chunk sizes (0 counts as 1),
@@ -8,14 +9,19 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "data/csv_export.h"
 #include "data/log_record_decoder.h"
+#include "data/now_value_decoder.h"
 #include "fuzz/fuzz_support.h"
-#include "link/frame.h"
+#include "link/frame_codec.h"
+#include "link/request_cycle.h"
+#include "link/unit_link.h"
 
 namespace {
 
@@ -73,6 +79,21 @@ class ChunkPort final : public tessarin::CommPort {
     std::size_t m_next = 0;
 };
 
+// Lists the one port, COM1, as the adapter's.
+class OnePortListing final : public tessarin::PortListing {
+  public:
+    std::string ReadRegText(std::uint32_t, const std::string&, const std::string& valueName) override {
+        return valueName == "\\Device\\VCP0" ? "COM1" : "";
+    }
+    std::int16_t QueryOsPlatform() override { return tessarin::kPlatformNt; }
+};
+
+class QuietView final : public tessarin::LinkView {
+  public:
+    void ShowPanelText(int, const std::string&) override {}
+    void ShowPanelPicture(int, const std::string&) override {}
+};
+
 struct Setup {
     int tab = 0;
     std::uint8_t logReqCode = 0;
@@ -122,11 +143,12 @@ auto RecordDecoder(tessarin::DeviceData& data, int tab) {
     };
 }
 
-void CheckExtracted(const Bytes& frame, const std::vector<std::uint8_t>& buffer) {
+void CheckExtracted(const std::optional<Bytes>& extracted, std::span<const std::uint8_t> buffer) {
     Require(buffer.size() <= tessarin::kRcvBufferLimit, "the receive buffer stays within its limit");
-    if (frame.empty()) {
+    if (!extracted) {
         return;
     }
+    const Bytes& frame = *extracted;
     Require(buffer.empty(), "extracting a frame empties the buffer");
     Require(frame.size() >= 2 && frame.size() <= 255, "a frame fits its one-byte length");
     Require(frame[0] == tessarin::kStartMark, "a frame starts with the start mark");
@@ -152,16 +174,15 @@ void CheckTexts(const tessarin::DeviceData& data) {
 bool SameRecords(const tessarin::DeviceData& a, const tessarin::DeviceData& b) {
     const auto& x = a.NowValue;
     const auto& y = b.NowValue;
-    return a.RcvFrame == b.RcvFrame && a.RcvLast == b.RcvLast && a.RcvBuffer == b.RcvBuffer &&
-           a.LogLines == b.LogLines && a.ReqCode == b.ReqCode && a.SendData == b.SendData &&
-           a.PollPending == b.PollPending && a.LogState == b.LogState && x.V0Text == y.V0Text && x.I0Text == y.I0Text &&
-           x.PhaseText == y.PhaseText && x.FreqText == y.FreqText && x.DetectProgress == y.DetectProgress &&
-           x.ConfirmCount == y.ConfirmCount && x.DetectModeText == y.DetectModeText && x.V0LevelText == y.V0LevelText &&
-           x.I0LevelText == y.I0LevelText && x.PhaseRangeText == y.PhaseRangeText &&
-           x.DetectTimeText == y.DetectTimeText && x.OvgrStateText == y.OvgrStateText &&
-           x.AlarmOut1Text == y.AlarmOut1Text && x.AlarmOut2Text == y.AlarmOut2Text &&
-           x.CyclicDispText == y.CyclicDispText && x.LogOverwriteText == y.LogOverwriteText &&
-           x.OvgrModeText == y.OvgrModeText;
+    return a.RcvFrame == b.RcvFrame && a.RcvLast == b.RcvLast && a.LogLines == b.LogLines && a.ReqCode == b.ReqCode &&
+           a.SendData == b.SendData && a.PollPending == b.PollPending && a.LogState == b.LogState &&
+           x.V0Text == y.V0Text && x.I0Text == y.I0Text && x.PhaseText == y.PhaseText && x.FreqText == y.FreqText &&
+           x.DetectProgress == y.DetectProgress && x.ConfirmCount == y.ConfirmCount &&
+           x.DetectModeText == y.DetectModeText && x.V0LevelText == y.V0LevelText && x.I0LevelText == y.I0LevelText &&
+           x.PhaseRangeText == y.PhaseRangeText && x.DetectTimeText == y.DetectTimeText &&
+           x.OvgrStateText == y.OvgrStateText && x.AlarmOut1Text == y.AlarmOut1Text &&
+           x.AlarmOut2Text == y.AlarmOut2Text && x.CyclicDispText == y.CyclicDispText &&
+           x.LogOverwriteText == y.LogOverwriteText && x.OvgrModeText == y.OvgrModeText;
 }
 
 }  // namespace
@@ -172,34 +193,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         return 0;
     }
 
-    // Chunk by chunk, as the receive pass takes them.
+    // Chunk by chunk: assemble, check, store and decode.
     tessarin::DeviceData direct = FreshData(setup);
     const auto decodeDirect = RecordDecoder(direct, setup.tab);
-    Bytes bytes;
+    tessarin::FrameAssembler assembler;
     for (std::size_t k = 0; k < setup.chunks.Count(); ++k) {
-        const auto chunk = setup.chunks.At(k);
-        bytes.assign(chunk.begin(), chunk.end());
-        tessarin::AssembleFrame(bytes, direct.RcvBuffer);
-        CheckExtracted(bytes, direct.RcvBuffer);
-        if (!bytes.empty() && tessarin::CheckFrame(bytes)) {
-            tessarin::DispatchFrame(direct, bytes, decodeDirect);
-            Require(direct.RcvLast == static_cast<std::int16_t>(bytes.size() - 1), "RcvLast is the frame's last");
-            Require(std::equal(bytes.begin(), bytes.end(), direct.RcvFrame.begin()), "RcvFrame holds the frame");
-            Require(direct.PollPending == 0, "any valid frame answers the poll");
+        const std::optional<Bytes> frame = assembler.Push(setup.chunks.At(k));
+        CheckExtracted(frame, assembler.Held());
+        if (frame && tessarin::CheckFrame(*frame)) {
+            direct.PollPending = 0;
+            std::copy(frame->begin(), frame->end(), direct.RcvFrame.begin());
+            direct.RcvLast = static_cast<std::int16_t>(frame->size() - 1);
+            if ((*frame)[1] == tessarin::kRespNowValue) {
+                tessarin::DecodeNowValue(direct);
+            } else if ((*frame)[1] >= tessarin::kRespRecordFirst && (*frame)[1] <= tessarin::kRespRecordLast) {
+                decodeDirect();
+            }
         }
     }
     CheckTexts(direct);
 
-    // The same chunks through the receive pass over a port.
-    tessarin::DeviceData passed = FreshData(setup);
-    const auto decodePassed = RecordDecoder(passed, setup.tab);
-    ChunkPort port(setup.chunks);
-    int events = 0;
-    while (!port.Drained()) {
-        (void)tessarin::ReceiveFrames(
-            passed, port, [&events] { ++events; }, decodePassed);
+    // The same chunks through the link's receive pass over a port, once it is on line and has polled.
+    QuietView view;
+    ChunkPort* port = nullptr;
+    tessarin::UnitLink link(view, std::make_unique<OnePortListing>(), [&] {
+        auto made = std::make_unique<ChunkPort>(setup.chunks);
+        port = made.get();
+        return made;
+    });
+    link.Discover();
+    for (int tick = 0; tick < tessarin::kPollEveryTicks; ++tick) {
+        link.ConnectTick();
     }
-    Require(events > 0, "the pass lets events run");
+    Require(port != nullptr && link.Data().TxStarted == tessarin::kTrue, "the link polled");
+    tessarin::DeviceData& passed = link.Data();
+    const tessarin::DeviceData fresh = FreshData(setup);
+    passed.LogReqCode = fresh.LogReqCode;
+    passed.LogState = fresh.LogState;
+    passed.LogLines = fresh.LogLines;
+    passed.PollPending = 0;
+    link.SetLogRecordHandler(RecordDecoder(passed, setup.tab));
+    while (!port->Drained()) {
+        (void)link.ReceiveTick();
+    }
+    while (link.ReceiveTick()) {
+    }
     Require(SameRecords(direct, passed), "the receive pass and the chunk loop agree");
     return 0;
 }

@@ -7,24 +7,24 @@ namespace tessarin {
 std::uint8_t LogRequestCodeForTab(int tab) {
     switch (tab) {
         case kTabMinorFault:
-            return 4;
+            return kReqMinorFaultRecord;
         case kTabDeviceState:
-            return 6;
+            return kReqDeviceStateRecord;
         case kTabOvgr:
-            return 5;
+            return kReqOvgrRecord;
         default:
             return 0;
     }
 }
 
-int LogRecordCountForTab(int tab) { return tab == kTabMinorFault ? 100 : 10; }
+int LogRecordCountForTab(int tab) { return tab == kTabMinorFault ? kMinorFaultRecords : kShortLogRecords; }
 
 std::uint8_t LogClearCodeForTab(int tab) {
     switch (tab) {
         case kTabMinorFault:
-            return 1;
+            return kReqClearMinorFaultLog;
         case kTabOvgr:
-            return 2;
+            return kReqClearOvgrLog;
         default:
             return 0;  // the device-state log cannot be cleared
     }
@@ -34,9 +34,9 @@ namespace {
 
 int TabForRequestCode(std::uint8_t code) {
     switch (code) {
-        case 6:
+        case kReqDeviceStateRecord:
             return kTabDeviceState;
-        case 5:
+        case kReqOvgrRecord:
             return kTabOvgr;
         default:
             return kTabMinorFault;
@@ -45,8 +45,8 @@ int TabForRequestCode(std::uint8_t code) {
 
 }  // namespace
 
-LogCollection::LogCollection(DeviceData& data, LinkView& linkView, LogCollectionView& view)
-    : m_data(data), m_linkView(linkView), m_view(view) {}
+LogCollection::LogCollection(UnitLink& link, LinkView& linkView, LogCollectionView& view)
+    : m_link(link), m_data(link.Data()), m_linkView(linkView), m_view(view) {}
 
 LogCollection::~LogCollection() {
     // The view may already be half torn down; only the shared state must not be left busy.
@@ -123,7 +123,7 @@ void LogCollection::tmrComLog_Timer() {
     m_data.RxLamp = kFalse;
     if (m_data.LogRetryCount < kLogMaxResends) {
         ++m_data.LogRetryCount;
-        m_data.RcvBuffer.clear();  // a half-received answer must not join the re-sent one's
+        m_link.ResetAssembly();  // a half-received answer must not join the re-sent one's
         m_data.LogWaitTicks = 0;
         m_data.ReqCode = m_data.LogReqCode;
         return;

@@ -10,6 +10,7 @@
 
 #include "data/device_data.h"
 #include "link/link_view.h"
+#include "link/unit_link.h"
 
 namespace tessarin {
 
@@ -58,7 +59,7 @@ std::uint8_t LogClearCodeForTab(int tab);
 class LogCollection {
   public:
     // All three must outlive the collection.
-    LogCollection(DeviceData& data, LinkView& linkView, LogCollectionView& view);
+    LogCollection(UnitLink& link, LinkView& linkView, LogCollectionView& view);
     // A collection still running is ended in the shared records only (LogBusy 0); the view is not called.
     ~LogCollection();
     LogCollection(const LogCollection&) = delete;
@@ -91,6 +92,7 @@ class LogCollection {
     void Fail();
     void EndCollection();
 
+    UnitLink& m_link;
     DeviceData& m_data;
     LinkView& m_linkView;
     LogCollectionView& m_view;

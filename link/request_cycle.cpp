@@ -2,14 +2,11 @@
 
 #include <span>
 
-#include "link/frame.h"
+#include "link/frame_codec.h"
 
 namespace tessarin {
 
 namespace {
-
-constexpr std::uint8_t kShortRequestLength = 0x14;     // 20 bytes, 15 data bytes
-constexpr std::uint8_t kSettingsRequestLength = 0x16;  // 22 bytes, 17 data bytes
 
 void writeSendFrame(DeviceData& data, CommPort& port) {
     // Always the whole buffer: a 20-byte request carries the two bytes standing behind it.
@@ -23,16 +20,6 @@ void toggleSendLamp(DeviceData& data, LinkView& view) {
     } else {
         view.ShowPanelPicture(kPanelSendLamp, kLampOffRed);
         data.TxLamp = kFalse;
-    }
-}
-
-void toggleReceiveLamp(DeviceData& data, LinkView& view) {
-    if (data.RxLamp == kFalse) {
-        view.ShowPanelPicture(kPanelReceiveLamp, kLampOnGreen);
-        data.RxLamp = kTrue;
-    } else {
-        view.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
-        data.RxLamp = kFalse;
     }
 }
 
@@ -87,23 +74,6 @@ void SendRequest(DeviceData& data, CommPort& port, LinkView& view) {
             return;  // 255 (a record awaited) or an unknown code: nothing goes out
     }
     toggleSendLamp(data, view);
-}
-
-bool ReceiveTimerTick(DeviceData& data, CommPort* port, LinkView& view, const std::function<void()>& letEventsRun,
-                      const std::function<void()>& onLogRecord) {
-    if (data.TxStarted == kFalse) {
-        return false;
-    }
-    if (data.LinkUp == kFalse || port == nullptr) {
-        view.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
-        data.RxLamp = kFalse;
-        return false;
-    }
-    if (!ReceiveFrames(data, *port, letEventsRun, onLogRecord)) {
-        return false;
-    }
-    toggleReceiveLamp(data, view);
-    return true;
 }
 
 }  // namespace tessarin

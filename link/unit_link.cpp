@@ -1,6 +1,11 @@
 #include "link/unit_link.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
+
+#include "data/now_value_decoder.h"
+#include "link/frame_codec.h"
 
 #include "link/port_discovery.h"
 #include "link/request_cycle.h"
@@ -69,25 +74,61 @@ bool UnitLink::ReceiveTicksWanted() const {
     return m_passesOwed > 0 || (PassesRead() && m_comm->ReadableDescriptor() < 0);
 }
 
-void UnitLink::ReceiveTick(const std::function<void()>& letEventsRun) {
-    // The pass lets events run, and one of them may be this timer again: that tick has nothing to do.
-    if (m_inReceivePass) {
-        return;
-    }
-    m_inReceivePass = true;
-    // The handler is looked up per record and called on a copy: events may replace it during the pass, and
-    // it may replace itself.
-    const std::function<void()> onLogRecord = [this] {
-        const std::function<void()> handler = m_onLogRecord;
-        if (handler) {
-            handler();
-        }
-    };
-    (void)ReceiveTimerTick(m_data, m_comm.get(), m_view, letEventsRun, onLogRecord);
+bool UnitLink::ReceiveTick() {
     if (m_passesOwed > 0) {
         --m_passesOwed;
     }
-    m_inReceivePass = false;
+    // Nothing is read before the first poll has gone out.
+    if (m_data.TxStarted != kTrue) {
+        return false;
+    }
+    if (m_data.LinkUp != kTrue || !m_comm) {
+        m_view.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
+        m_data.RxLamp = kFalse;
+        m_passExtracted = false;
+        return false;
+    }
+    // One loop of the pass: read what is waiting, assemble, check, route.
+    std::vector<std::uint8_t> bytes;
+    if (m_comm->ReadBufferDataSize() > 0) {
+        bytes = m_comm->ReadBinary();
+    }
+    const std::optional<std::vector<std::uint8_t>> frame = m_assembler.Push(bytes);
+    bool more = false;
+    if (frame) {
+        m_passExtracted = true;
+        if (CheckFrame(*frame)) {
+            RouteFrame(*frame);
+            more = true;  // the pass goes on while valid frames keep coming
+        }
+        // A frame that fails the checksum is dropped and ends the pass.
+    }
+    if (!more) {
+        if (m_passExtracted) {
+            toggleReceiveLamp();
+        }
+        m_passExtracted = false;
+    }
+    return more;
+}
+
+void UnitLink::RouteFrame(std::span<const std::uint8_t> frame) {
+    m_data.PollPending = 0;
+    // Positions past this frame keep what longer frames left there.
+    const std::size_t n = std::min(frame.size(), m_data.RcvFrame.size());
+    std::copy_n(frame.begin(), n, m_data.RcvFrame.begin());
+    m_data.RcvLast = static_cast<std::int16_t>(n - 1);
+    const std::uint8_t code = frame[1];
+    if (code == kRespNowValue) {
+        DecodeNowValue(m_data);
+    } else if (code >= kRespRecordFirst && code <= kRespRecordLast && m_onLogRecord) {
+        m_onLogRecord();
+    }
+}
+
+void UnitLink::toggleReceiveLamp() {
+    m_data.RxLamp = m_data.RxLamp == kFalse ? kTrue : kFalse;
+    m_view.ShowPanelPicture(kPanelReceiveLamp, m_data.RxLamp == kTrue ? kLampOnGreen : kLampOffGreen);
 }
 
 void UnitLink::ClosePort() {

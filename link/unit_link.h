@@ -4,9 +4,11 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 #include "data/device_data.h"
 #include "link/comm_port.h"
+#include "link/frame_codec.h"
 #include "link/link_view.h"
 #include "link/port_listing.h"
 
@@ -33,11 +35,16 @@ class UnitLink {
     void Discover();
     // Tick of tmrComConnect: connection supervision, then one step of the request cycle.
     void ConnectTick();
-    // Tick of tmrComRcv: the receive pass once the first poll is out and while the port is open.
-    // `letEventsRun` is called at the top of every loop of the pass (the window passes its event pump);
-    // a receive tick that arrives through it, while the pass is under way, does nothing. Only the request
-    // cycle writes: a record that arrives here is asked after at the next connect tick.
-    void ReceiveTick(const std::function<void()>& letEventsRun = {});
+    // Tick of tmrComRcv (or a wake on the port): one loop of the receive pass, once the first poll is out
+    // and while the port is open: reads what is waiting, extracts at most one frame and routes it when its
+    // checksum holds. True when the pass goes on (a valid frame was routed, so more may be waiting): the
+    // window then calls again as soon as pending events have run. Nothing of the window ever runs inside.
+    // Only the request cycle writes: a record that arrives here is asked after at the next connect tick.
+    bool ReceiveTick();
+    // Empties the receive assembly (a re-sent request must not be joined by a partly received answer).
+    void ResetAssembly() { m_assembler.Reset(); }
+    // The receive assembly, for inspection.
+    [[nodiscard]] const FrameAssembler& Assembler() const { return m_assembler; }
     // What the window watches between receive ticks so that every byte is read within one tick of its
     // arrival: the port's descriptor while a pass would read it (the window then runs a pass whenever it
     // polls readable), -1 when there is nothing to read or the port offers no descriptor.
@@ -48,7 +55,8 @@ class UnitLink {
     // Closes the port if there is one (program end, "終了").
     void ClosePort();
 
-    // Called for every valid A1h-A3h frame after it is in RcvFrame (the log collection decodes it).
+    // Called for every valid A1h-A3h frame after it is in RcvFrame (the log collection decodes it). Never
+    // replaced from inside itself.
     void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
     // The handler in place (empty when none), so that a window can tell whether it is still its own.
     [[nodiscard]] const std::function<void()>& LogRecordHandler() const { return m_onLogRecord; }
@@ -59,6 +67,8 @@ class UnitLink {
   private:
     CommPort& EnsureComm();
     [[nodiscard]] bool PassesRead() const;
+    void RouteFrame(std::span<const std::uint8_t> frame);
+    void toggleReceiveLamp();
 
     DeviceData m_data;
     LinkView& m_view;
@@ -66,7 +76,8 @@ class UnitLink {
     CommFactory m_makeComm;
     std::unique_ptr<CommPort> m_comm;
     std::function<void()> m_onLogRecord;
-    bool m_inReceivePass = false;
+    FrameAssembler m_assembler;
+    bool m_passExtracted = false;  // the pass under way has extracted a frame (the receive lamp blinks)
     // Receive passes still owed after a change of the link, counted down per tick.
     int m_passesOwed = 0;
 };

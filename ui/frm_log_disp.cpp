@@ -240,7 +240,7 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     page->addLayout(buttons);
     resize(Twips(12800), Twips(8400));
 
-    m_collection = std::make_unique<LogCollection>(m_data, lamps, static_cast<LogCollectionView&>(*this));
+    m_collection = std::make_unique<LogCollection>(m_link, lamps, static_cast<LogCollectionView&>(*this));
     m_tmrComLog = new QTimer(this);
     m_tmrComLog->setObjectName(QStringLiteral("tmrComLog"));
     m_tmrComLog->setInterval(static_cast<int>(kLogSupervisionInterval.count()));

@@ -67,7 +67,7 @@ frmMidMain::frmMidMain(std::unique_ptr<PortListing> listing, UnitLink::CommFacto
 }
 
 frmMidMain::~frmMidMain() {
-    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
+    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_rcvContinue, m_tmrClock}) {
         timer->stop();
     }
     if (m_rcvNotifier != nullptr) {
@@ -121,6 +121,11 @@ void frmMidMain::MDIForm_Load() {
     m_tmrComRcv->setTimerType(Qt::PreciseTimer);
     m_tmrComRcv->setInterval(kComRcvIntervalMs);
     connect(m_tmrComRcv, &QTimer::timeout, this, &frmMidMain::tmrComRcv_Timer);
+    m_rcvContinue = new QTimer(this);
+    m_rcvContinue->setObjectName(QStringLiteral("rcvContinue"));
+    m_rcvContinue->setSingleShot(true);
+    m_rcvContinue->setInterval(0);
+    connect(m_rcvContinue, &QTimer::timeout, this, &frmMidMain::receivePass);
 
     m_link->Discover();
 
@@ -293,22 +298,10 @@ void frmMidMain::portReadable() {
 }
 
 void frmMidMain::receivePass() {
-    // The pass lets events run, so a tick or a wake can arrive inside it; one pass at a time.
-    if (m_inReceivePass) {
-        return;
-    }
-    m_inReceivePass = true;
-    m_link->ReceiveTick([] { QCoreApplication::processEvents(); });
-    m_inReceivePass = false;
-    if (m_endPending) {
-        m_endPending = false;
-        m_link->ClosePort();
-        emit programEnding();
-        m_quit();
-    }
-    if (m_deletePending) {
-        m_deletePending = false;
-        deleteLater();
+    // One frame per call; while the pass goes on it is called again once pending events have run, so that
+    // nothing of the window ever runs inside the link.
+    if (m_link->ReceiveTick()) {
+        m_rcvContinue->start();
     }
 }
 
@@ -342,15 +335,6 @@ void frmMidMain::syncReceiveWake() {
     if (m_rcvNotifier != nullptr) {
         m_rcvNotifier->setEnabled(!tick);
     }
-}
-
-bool frmMidMain::event(QEvent* event) {
-    // The window owns the link whose receive pass is running: it must outlive the pass.
-    if (event->type() == QEvent::DeferredDelete && m_inReceivePass) {
-        m_deletePending = true;
-        return true;
-    }
-    return QMainWindow::event(event);
 }
 
 void frmMidMain::CloseActiveChild() {
@@ -462,7 +446,7 @@ void frmMidMain::endProgram() {
         return;
     }
     m_ended = true;
-    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_tmrClock}) {
+    for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_rcvContinue, m_tmrClock}) {
         timer->stop();
     }
     if (m_rcvNotifier != nullptr) {
@@ -470,11 +454,6 @@ void frmMidMain::endProgram() {
     }
     if (!m_about.isNull()) {
         m_about->close();
-    }
-    // Inside a receive pass the port is still being read: close it once the pass is over.
-    if (m_inReceivePass) {
-        m_endPending = true;
-        return;
     }
     m_link->ClosePort();
     emit programEnding();

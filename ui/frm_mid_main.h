@@ -85,7 +85,6 @@ class frmMidMain : public QMainWindow, public LinkView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool event(QEvent* event) override;
 
   private:
     void buildMenus();
@@ -118,14 +117,12 @@ class frmMidMain : public QMainWindow, public LinkView {
     QTimer* m_tmrClock = nullptr;
     // Wakes a receive pass when the port has bytes, so that tmrComRcv need not tick while the line is quiet.
     QSocketNotifier* m_rcvNotifier = nullptr;
+    QTimer* m_rcvContinue = nullptr;  // calls the receive pass again while it goes on
     int m_ticksAfterWake = 0;
 
     QPointer<QWidget> m_activeChild;
     QPointer<frmAbout> m_about;
 
-    bool m_inReceivePass = false;  // a receive pass is letting events run
-    bool m_endPending = false;     // the window was closed during a receive pass
-    bool m_deletePending = false;  // deleteLater arrived during a receive pass
     bool m_ended = false;
 };
 

@@ -8,13 +8,14 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "data/now_value_decoder.h"
 #include "link/class_comm.h"
-#include "link/frame.h"
+#include "link/frame_codec.h"
 #include "link/unit_link.h"
 #include "link/unit_port.h"
 #include "sim/simulated_unit.h"
@@ -70,7 +71,8 @@ class LinkE2e : public ::testing::Test {
                 ++m_connectTicks;
                 nextConnect = Clock::now() + kConnectInterval;
             }
-            link.ReceiveTick();
+            while (link.ReceiveTick()) {
+            }
             if (done && done()) {
                 return true;
             }
@@ -241,29 +243,31 @@ TEST_F(LinkE2e, SplitAnswersWithNoiseAreStillAssembled) {
     link.ClosePort();
 }
 
-TEST_F(LinkE2e, SerialPortAndReceivePassAgainstTheUnit) {
+TEST_F(LinkE2e, SerialPortAndFrameAssemblyAgainstTheUnit) {
     sim::SimulatedUnit unit;
     ASSERT_TRUE(unit.Start());
     classComm comm;
     ASSERT_TRUE(OpenUnitPort(comm, static_cast<std::int16_t>(ComNumber(unit))));
 
     DeviceData data;
-    BuildRequest(data.SendFrame, 0x00, 0x14);
+    BuildRequest(data.SendFrame, kReqPoll, kShortRequestLength);
     ASSERT_EQ(comm.WriteBinary(data.SendFrame), -1);
-    data.PollPending = kPollOutstanding;
 
-    bool extracted = false;
+    FrameAssembler assembler;
+    std::optional<Bytes> frame;
     const auto end = Clock::now() + 3s;
-    while (data.RcvFrame[1] != 0xA0 && Clock::now() < end) {
-        extracted = ReceiveFrames(data, comm, {}, {}) || extracted;
+    while (!frame && Clock::now() < end) {
+        if (comm.ReadBufferDataSize() > 0) {
+            frame = assembler.Push(comm.ReadBinary());
+        }
         std::this_thread::sleep_for(kReceiveInterval);
     }
-    EXPECT_TRUE(extracted);
-    ASSERT_EQ(data.RcvFrame[1], 0xA0);
-    EXPECT_EQ(data.PollPending, 0);
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_TRUE(CheckFrame(*frame));
+    EXPECT_EQ((*frame)[1], kRespNowValue);
     const Bytes payload = unit.LastCurrentValuePayload();
-    EXPECT_EQ(data.RcvLast, static_cast<std::int16_t>(payload.size() + 4));
-    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), data.RcvFrame.begin() + 3));
+    EXPECT_EQ(frame->size(), payload.size() + 5);
+    EXPECT_TRUE(std::equal(payload.begin(), payload.end(), frame->begin() + 3));
     ASSERT_EQ(unit.RequestCount(), 1U);
     EXPECT_EQ(unit.Requests()[0].frame, Bytes(data.SendFrame.begin(), data.SendFrame.begin() + 20));
     comm.ClosePort();

@@ -114,7 +114,7 @@ class RecordingCollectionView : public LogCollectionView {
 // tmrComRcv every 10 ms, tmrComLog every 100 ms while the collection supervises.
 class Program {
   public:
-    Program() : m_link(m_linkView), m_collection(m_link.Data(), m_linkView, m_view) {
+    Program() : m_link(m_linkView), m_collection(m_link, m_linkView, m_view) {
         m_link.SetLogRecordHandler([this] { m_collection.RecordArrived(); });
         m_link.Discover();
     }
@@ -140,7 +140,8 @@ class Program {
                 ConnectTick();
             }
             if (now >= m_nextReceive) {
-                m_link.ReceiveTick();
+                while (m_link.ReceiveTick()) {
+                }
                 m_nextReceive = now + kReceiveInterval;
             }
             if (m_view.supervising && now >= m_nextSupervision) {

@@ -87,7 +87,7 @@ class LogCollectionTest : public ::testing::Test {
         m_port = port.get();
         m_unit.Attach(*m_port, m_now);
         m_link = std::make_unique<UnitLink>(m_links, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(m_link->Data(), m_links, m_view);
+        m_collection = std::make_unique<LogCollection>(*m_link, m_links, m_view);
         m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
         m_link->Discover();
         // The program has been polling for a while before anyone collects a log.
@@ -108,7 +108,8 @@ class LogCollectionTest : public ::testing::Test {
             m_link->ConnectTick();
             m_connectDue = m_now + m_connectInterval;
         }
-        m_link->ReceiveTick();
+        while (m_link->ReceiveTick()) {
+        }
         if (m_view.supervising && (m_now - m_view.supervisionSince) % 100 == 0) {
             m_collection->tmrComLog_Timer();
             m_labels.push_back(m_view.label);
@@ -251,14 +252,15 @@ TEST_F(LogCollectionTest, ResendDiscardsAPartlyReceivedAnswer) {
         Step();
     }
     const Bytes partial{0xFF, 0xA1, 0x15, 0x01, 0x00};
-    Data().RcvBuffer = partial;
+    m_port->Deliver(partial);
+    const auto held = [this] { return Bytes(m_link->Assembler().Held().begin(), m_link->Assembler().Held().end()); };
     while (m_unit.RecordRequests().size() < 2) {
         Step();
         if (Data().LogRetryCount == 0) {
-            EXPECT_EQ(Data().RcvBuffer, partial);  // nothing new arrived, nothing was looked at
+            EXPECT_EQ(held(), partial);  // nothing new arrived, nothing was looked at
         }
     }
-    EXPECT_TRUE(Data().RcvBuffer.empty());
+    EXPECT_TRUE(held().empty());
     ASSERT_TRUE(RunToEnd());
     EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
 }

@@ -163,50 +163,5 @@ TEST(SendRequest, FailedWriteIsIgnored) {
     EXPECT_EQ(rig.view.LastPicture(kPanelSendLamp), kLampOnRed);
 }
 
-// Receive timer.
-
-const Bytes kAnswer{0xFF, 0xA4, 0x07, 0x01, 0x02, 0xCC, 0x6C};
-
-TEST(ReceiveTimerTick, NothingIsReadBeforeTheFirstPoll) {
-    Rig rig;
-    rig.data.ReqCode = 0x07;
-    rig.Ticks(1, 1);
-    rig.port.Deliver(kAnswer);  // an answer to the request already sent
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
-    EXPECT_EQ(rig.port.ReadCount(), 0);
-    EXPECT_TRUE(rig.view.PicturesOn(kPanelReceiveLamp).empty());
-    EXPECT_EQ(rig.data.RcvLast, 0);
-}
-
-TEST(ReceiveTimerTick, LinkDownShowsReceiveLampOff) {
-    Rig rig;
-    rig.data.TxStarted = kTrue;
-    rig.data.RxLamp = kTrue;
-    rig.data.LinkUp = kFalse;
-    rig.port.Deliver(kAnswer);
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
-    EXPECT_EQ(rig.data.RxLamp, kFalse);
-    EXPECT_THAT(rig.view.PicturesOn(kPanelReceiveLamp), ElementsAre(kLampOffGreen));
-    EXPECT_EQ(rig.port.ReadCount(), 0);
-    ReceiveTimerTick(rig.data, nullptr, rig.view, {}, {});  // no port object yet
-    EXPECT_EQ(rig.view.PicturesOn(kPanelReceiveLamp).size(), 2U);
-}
-
-TEST(ReceiveTimerTick, ReceiveLampTogglesPerPassThatExtractedAFrame) {
-    Rig rig;
-    rig.Ticks(1, 5);
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});  // nothing there
-    rig.port.Deliver(kAnswer);
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
-    EXPECT_EQ(rig.data.PollPending, 0);
-    const Bytes bad{0xFF, 0xA4, 0x07, 0x01, 0x02, 0xCC, 0x00};
-    rig.port.Deliver(bad);  // fails its checksum, still counts
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
-    rig.port.Deliver({0xFF, 0xA4});  // incomplete: no frame
-    ReceiveTimerTick(rig.data, &rig.port, rig.view, {}, {});
-    EXPECT_THAT(rig.view.PicturesOn(kPanelReceiveLamp), ElementsAre(kLampOnGreen, kLampOffGreen));
-    EXPECT_EQ(rig.data.RxLamp, kFalse);
-}
-
 }  // namespace
 }  // namespace tessarin

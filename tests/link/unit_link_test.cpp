@@ -193,53 +193,89 @@ TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
     EXPECT_EQ(Data().ReqCode, 0);
 }
 
-TEST_F(UnitLinkTest, ReceiveTickDispatchesAndGuardsAgainstReentry) {
+// A response frame built by the test's own scripted unit, so a mistake in the code under test cannot hide.
+Bytes Response(std::uint8_t code, const Bytes& payload) { return test::ScriptedLogUnit::Frame(code, payload); }
+
+// A current-value payload whose frequency byte reads 50.
+Bytes NowValuePayload() {
+    Bytes p(24, 0x00);
+    p[8] = 50;
+    return p;
+}
+
+TEST_F(UnitLinkTest, ReceiveTickRoutesOneFramePerCall) {
     PlugIn(0, 5);
     int records = 0;
     m_link->SetLogRecordHandler([&] { ++records; });
     ConnectTicks(5);
-    Bytes record{0xFF, 0xA1, 0x15, 0x05};
-    record.resize(19, 0x00);
-    record.insert(record.end(), {0xCC, 0x7D});
-    m_port->Deliver(record);
+    ASSERT_EQ(Data().PollPending, kPollOutstanding);
+    const Bytes nowValue = Response(0xA0, NowValuePayload());
+    m_port->Deliver({nowValue.begin(), nowValue.begin() + 2});
+    m_port->Deliver({nowValue.begin() + 2, nowValue.end()});
+    m_port->Deliver(Response(0xA1, Bytes(16, 0x00)));
 
-    int nestedPumps = 0;
-    int pumps = 0;
-    m_link->ReceiveTick([&] {
-        ++pumps;
-        // A receive tick arriving while the pass lets events run does nothing; a connect tick may run.
-        m_link->ReceiveTick([&] { ++nestedPumps; });
-        m_link->ConnectTick();
-    });
+    // Half a frame: the pass ends without one.
+    EXPECT_FALSE(m_link->ReceiveTick());
+    EXPECT_EQ(Data().PollPending, kPollOutstanding);
+    // The rest: the current values are decoded and the pass goes on, to the record and then to an empty read.
+    EXPECT_TRUE(m_link->ReceiveTick());
+    EXPECT_EQ(Data().NowValue.FreqText, "50Hz");
+    EXPECT_EQ(Data().PollPending, 0);
+    EXPECT_EQ(records, 0);
+    EXPECT_TRUE(m_link->ReceiveTick());
     EXPECT_EQ(records, 1);
-    EXPECT_EQ(pumps, 2);
-    EXPECT_EQ(nestedPumps, 0);
-    EXPECT_EQ(Data().RcvFrame[3], 0x05);
-    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOnGreen);
-
-    m_port->Deliver(record);
-    m_link->ReceiveTick();  // the guard is released after the pass
-    EXPECT_EQ(records, 2);
+    EXPECT_EQ(Data().RcvFrame[1], 0xA1);
+    EXPECT_FALSE(m_link->ReceiveTick());
+    EXPECT_EQ(m_port->PendingChunks(), 0U);
+    // The receive lamp blinks once for the pass.
+    EXPECT_EQ(m_view.PicturesOn(kPanelReceiveLamp), std::vector<std::string>{kLampOnGreen});
 }
 
-TEST_F(UnitLinkTest, RecordHandlerMayReplaceItself) {
+TEST_F(UnitLinkTest, ReceiveTickStoresOtherCodesAndDropsBadChecksums) {
+    PlugIn(0, 5);
+    int records = 0;
+    m_link->SetLogRecordHandler([&] { ++records; });
+    ConnectTicks(5);
+    const Bytes longer = Response(0xA4, {0x11, 0x22, 0x33});
+    const Bytes shorter = Response(0xA4, {0x01, 0x02});
+    m_port->Deliver(longer);
+    while (m_link->ReceiveTick()) {
+    }
+    Data().PollPending = kPollOutstanding;
+    m_port->Deliver(shorter);
+    while (m_link->ReceiveTick()) {
+    }
+    // Stored only; positions past the shorter frame keep the longer one's tail.
+    EXPECT_EQ(Data().PollPending, 0);
+    EXPECT_EQ(Data().RcvLast, 6);
+    EXPECT_EQ(Data().RcvFrame[7], longer[7]);
+    EXPECT_EQ(records, 0);
+    EXPECT_TRUE(Data().NowValue.FreqText.empty());
+
+    // A wrong checksum: nothing routed, the poll still awaited, and the pass ends at it.
+    Bytes bad = Response(0xA0, NowValuePayload());
+    bad.back() ^= 0xFF;
+    m_port->Deliver(bad);
+    m_port->Deliver(shorter);
+    Data().PollPending = kPollOutstanding;
+    EXPECT_FALSE(m_link->ReceiveTick());
+    EXPECT_EQ(Data().PollPending, kPollOutstanding);
+    EXPECT_TRUE(Data().NowValue.FreqText.empty());
+    EXPECT_EQ(m_port->PendingChunks(), 1U);
+}
+
+TEST_F(UnitLinkTest, ReceiveLampTogglesPerPassThatExtractedAFrame) {
     PlugIn(0, 5);
     ConnectTicks(5);
-    Bytes record{0xFF, 0xA1, 0x15, 0x05};
-    record.resize(19, 0x00);
-    record.insert(record.end(), {0xCC, 0x7D});
-    int first = 0;
-    int second = 0;
-    m_link->SetLogRecordHandler([&, big = std::string(200, 'x')] {
-        ++first;
-        m_link->SetLogRecordHandler([&] { ++second; });
-        EXPECT_EQ(big.size(), 200U);  // still alive after the replacement
-    });
-    m_port->Deliver(record);
-    m_port->Deliver(record);
-    m_link->ReceiveTick();
-    EXPECT_EQ(first, 1);
-    EXPECT_EQ(second, 1);
+    const Bytes answer = Response(0xA4, {0x01, 0x02});
+    Bytes bad = answer;
+    bad.back() ^= 0x01;
+    for (const Bytes& chunk : {Bytes{}, answer, bad, Bytes{0xFF, 0xA4}}) {
+        m_port->Deliver(chunk);  // nothing, a frame, one failing its checksum (still extracted), half a frame
+        while (m_link->ReceiveTick()) {
+        }
+    }
+    EXPECT_THAT(m_view.PicturesOn(kPanelReceiveLamp), ElementsAre(kLampOnGreen, kLampOffGreen));
 }
 
 TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {

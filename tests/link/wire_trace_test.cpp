@@ -57,7 +57,7 @@ class WireTrace {
         m_unit.answers = [](int record, int sending) { return record != 4 || sending > 1; };
         m_port->OnWrite([this](const Bytes& frame) { OnWrite(frame); });
         m_link = std::make_unique<UnitLink>(m_lamps, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(m_link->Data(), m_lamps, m_view);
+        m_collection = std::make_unique<LogCollection>(*m_link, m_lamps, m_view);
         m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
         m_link->Discover();
     }
@@ -118,7 +118,8 @@ class WireTrace {
                 m_link->ConnectTick();
                 m_connectDue = m_now + m_connectInterval;
             }
-            m_link->ReceiveTick();
+            while (m_link->ReceiveTick()) {
+            }
             if (m_view.supervising != m_supervising) {
                 m_supervising = m_view.supervising;
                 m_supervisionDue = m_now + 100;

@@ -150,7 +150,8 @@ class LogDispTest : public ::testing::Test {
             m_link->ConnectTick();
             m_connectDue = m_now + m_connectInterval;
         }
-        m_link->ReceiveTick();
+        while (m_link->ReceiveTick()) {
+        }
         if (m_screen && Supervision()->isActive() && m_now % 100 == 0) {
             m_screen->tmrComLog_Timer();
         }

@@ -284,32 +284,6 @@ TEST(MainWindow, ClosingTheWindowClosesThePortAndEndsOnce) {
     EXPECT_EQ(quits, 1);
 }
 
-TEST(MainWindow, ClosingDuringAReceivePassWaitsForThePassToEnd) {
-    const auto line = lineWithUnit();
-    int quits = 0;
-    auto window = MakeFakeWindow(line, &quits);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Data().TxStarted != 0; }, 5000));
-    bool openWhenClosed = false;
-    int closesWhenClosed = -1;
-    frmMidMain* raw = window.get();
-    bool closed = false;
-    line->onRead = [&] {
-        if (closed) {
-            return;
-        }
-        closed = true;
-        raw->close();  // as if the operator closed the frame while the pass let events run
-        openWhenClosed = line->open;
-        closesWhenClosed = line->closeCount;
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return quits > 0; }, 5000));
-    EXPECT_TRUE(openWhenClosed) << "the port stays open while the pass still reads it";
-    EXPECT_EQ(line->closeCount, closesWhenClosed + 1);
-    EXPECT_FALSE(line->open);
-    EXPECT_EQ(quits, 1);
-}
-
 TEST(MainWindow, LinkTextAndTooltipFollowTheLink) {
     const auto line = lineWithUnit();
     auto window = MakeFakeWindow(line);

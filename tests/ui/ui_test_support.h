@@ -28,7 +28,6 @@ struct FakeLine {
     int closeCount = 0;
     bool open = false;
     std::vector<std::vector<std::uint8_t>> writes;
-    std::function<void()> onRead;  // runs inside every read of the port, i.e. inside a receive pass
 };
 
 // Fake serial-port listing. Can: list the values in FakeLine::listed (changeable at any time) and report
@@ -49,8 +48,8 @@ class FakeListing final : public PortListing {
     std::shared_ptr<FakeLine> m_line;
 };
 
-// Fake port. Can: open (when FakeLine::openable), close, count both, record writes, run FakeLine::onRead
-// on every read. Cannot: deliver bytes (nothing ever arrives) or fail a write.
+// Fake port. Can: open (when FakeLine::openable), close, count both, record writes. Cannot: deliver bytes
+// (nothing ever arrives) or fail a write.
 class FakePort final : public CommPort {
   public:
     explicit FakePort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
@@ -81,23 +80,12 @@ class FakePort final : public CommPort {
         m_line->writes.emplace_back(bytes.begin(), bytes.end());
         return -1;
     }
-    std::int32_t ReadBufferDataSize() override {
-        runReadHook();
-        return 0;
-    }
-    std::vector<std::uint8_t> ReadBinary() override {
-        runReadHook();
-        return {0};
-    }
+    std::int32_t ReadBufferDataSize() override { return 0; }
+    std::vector<std::uint8_t> ReadBinary() override { return {0}; }
     std::int32_t ClearWriteBuffer() override { return 0; }
     std::int32_t ClearReadBuffer() override { return 0; }
 
   private:
-    void runReadHook() {
-        if (m_line->onRead) {
-            m_line->onRead();
-        }
-    }
     std::shared_ptr<FakeLine> m_line;
     std::int32_t m_number = 0;
 };

@@ -457,7 +457,8 @@ bool TickUntil(UnitLink& link, const std::function<bool()>& done) {
         if (turn % 4 == 0) {
             link.ConnectTick();
         }
-        link.ReceiveTick();
+        while (link.ReceiveTick()) {
+        }
         if (done()) {
             return true;
         }

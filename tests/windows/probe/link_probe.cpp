@@ -159,7 +159,8 @@ int main(int argc, char** argv) {
                 }
             }
         }
-        link.ReceiveTick();
+        while (link.ReceiveTick()) {
+        }
         const std::string values = valuesLine(link.Data().NowValue);
         if (!link.Data().NowValue.FreqText.empty() && values != lastValues) {
             lastValues = values;
