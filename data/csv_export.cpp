@@ -4,10 +4,9 @@
 #include <charconv>
 #include <climits>
 #include <cstddef>
-#include <fstream>
-#include <system_error>
 
 #include "data/log_record_decoder.h"
+#include "data/safe_file_write.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -32,7 +31,6 @@ constexpr GridColumns kMinorFaultColumns{15, 11, 13};
 constexpr GridColumns kOvgrColumns{14, 10, 12};
 
 constexpr std::size_t kDeviceStateValues = 5;
-constexpr int kTempNameAttempts = 100;
 
 // Reads a field the way the grid does: its leading number, 0 when it has none.
 long leadingNumber(std::string_view field) {
@@ -97,16 +95,6 @@ std::optional<std::string> encodeWithCodePage(std::string_view utf8) {
     return out;
 }
 #endif
-
-bool moveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to) {
-#ifdef _WIN32
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    std::error_code error;
-    std::filesystem::rename(from, to, error);
-    return !error;
-#endif
-}
 
 }  // namespace
 
@@ -199,36 +187,14 @@ CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vect
         return CsvWriteStatus::EncodingFailed;
     }
 
-    // A fresh name beside the target, so the rename stays within one file system.
-    std::filesystem::path temporary;
-    std::ofstream out;
-    for (int attempt = 0; attempt < kTempNameAttempts && !out.is_open(); ++attempt) {
-        std::filesystem::path candidate = target;
-        candidate += ".part" + std::to_string(attempt);
-        std::error_code error;
-        if (std::filesystem::exists(candidate, error) || error) {
-            continue;
-        }
-        out.open(candidate, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) {
+    switch (WriteFileSafely(target, *encoded)) {
+        case SafeWriteStatus::Ok:
+            return CsvWriteStatus::Ok;
+        case SafeWriteStatus::CannotCreate:
             return CsvWriteStatus::CannotCreate;
-        }
-        temporary = candidate;
+        default:
+            return CsvWriteStatus::WriteFailed;
     }
-    if (!out.is_open()) {
-        return CsvWriteStatus::CannotCreate;
-    }
-
-    out.write(encoded->data(), static_cast<std::streamsize>(encoded->size()));
-    out.flush();
-    const bool written = out.good();
-    out.close();
-    if (!written || out.fail() || !moveIntoPlace(temporary, target)) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return CsvWriteStatus::WriteFailed;
-    }
-    return CsvWriteStatus::Ok;
 }
 
 }  // namespace tessarin
