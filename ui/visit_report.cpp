@@ -258,16 +258,17 @@ void linkStateSection(ReportCanvas& canvas, const VisitReportFacts& facts) {
     }
     const QFont font = UiFont(kBodyPt, true);
     const qreal line = canvas.Metrics(font).lineSpacing();
-    const qreal height = line * static_cast<qreal>(notices.size()) + 2 * kCellPadding;
+    const qreal padding = pt(6);
+    const qreal height = line * static_cast<qreal>(notices.size()) + 2 * padding;
     canvas.EnsureSpace(height);
     const QRectF box(0, canvas.Y(), canvas.Width(), height);
     canvas.Painter().setPen(QPen(Qt::black, pt(1.5)));
     canvas.Painter().drawRect(box);
-    canvas.Advance(kCellPadding);
+    canvas.Advance(padding);
     for (const QString& notice : notices) {
-        canvas.Line(notice, font, kCellPadding, canvas.Width() - 2 * kCellPadding);
+        canvas.Line(notice, font, padding, canvas.Width() - 2 * padding);
     }
-    canvas.Advance(kCellPadding + kSectionGap);
+    canvas.Advance(padding + kSectionGap);
 }
 
 void nowValueSection(ReportCanvas& canvas, const VisitReportFacts& facts) {
