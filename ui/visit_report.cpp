@@ -411,8 +411,13 @@ QString VisitReportErrorText(const QString& fileName, SafeWriteStatus status) {
 VisitReportDialogs DefaultVisitReportDialogs(QWidget* parent) {
     VisitReportDialogs dialogs;
     dialogs.chooseFile = [parent](const QString& proposedName) {
-        return QFileDialog::getSaveFileName(parent, QString::fromUtf8("点検記録の作成"), proposedName,
-                                            QStringLiteral("PDFファイル(*.pdf)"));
+        QFileDialog dialog(parent, QStringLiteral("点検記録の作成"), proposedName,
+                           QStringLiteral("PDFファイル(*.pdf)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without ".pdf" gets it, before the dialog asks about overwriting.
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                       : QString();
     };
     dialogs.notice = [parent](const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);

@@ -361,6 +361,9 @@ TEST_F(VisitReportE2e, AllThreeLogsOfTheSession) {
                              .arg(m_window->Data().PortNo)
                              .arg(QString::fromStdString(m_window->Data().PortDevName));
     EXPECT_TRUE(pdf.Has({QStringLiteral("ポート"), port})) << port.toStdString();
+    const QString head = comparable(QStringLiteral("点検記録　") + port + QStringLiteral("作成"));
+    EXPECT_EQ(std::ranges::count_if(pdf.lines, [&](const QString& line) { return line.startsWith(head); }), pdf.pages)
+        << "the running head on every page";
     for (const NowValueGroup& group : NowValueGroups()) {
         for (const NowValueItem& item : group.items) {
             EXPECT_TRUE(pdf.Has({utf8(item.title), item.text(m_reported)}))
