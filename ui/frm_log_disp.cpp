@@ -60,7 +60,6 @@ class GridCellDelegate final : public QStyledItemDelegate {
     }
 };
 
-constexpr const char* kTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
 constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
 constexpr const char* kCsvFilter = "CSVファイル(*.csv)";
 constexpr const char* kOvgrPresent = "機能あり";
@@ -206,7 +205,7 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
         }
         grid->setRowCount(0);
         m_mfgLogList[static_cast<std::size_t>(tab)] = grid;
-        m_sstab1->addTab(grid, QString::fromUtf8(kTabCaptions[tab]));
+        m_sstab1->addTab(grid, QString::fromUtf8(kLogTabCaptions[tab]));
     }
     // The OVGR log is offered only for a unit with the function, as it reported when the window opened.
     m_sstab1->setTabEnabled(kTabOvgr, m_data.NowValue.OvgrModeText == kOvgrPresent);
@@ -587,6 +586,9 @@ void frmLogDisp::CollectionCompleted(int tab, int recordCount) {
     }
     m_logStore[static_cast<std::size_t>(tab)] = m_data.LogLines;
     FillLogGrid(tab, recordCount);
+    if (m_sessionLogs != nullptr) {
+        m_sessionLogs->Keep(tab, m_data.LogLines, recordCount, OvgrColumnShown(tab));
+    }
 }
 
 void frmLogDisp::ReportFailure() { m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText)); }

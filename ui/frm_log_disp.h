@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "data/collected_logs.h"
 #include "data/csv_export.h"
 #include "data/device_data.h"
 #include "link/link_view.h"
@@ -34,6 +35,7 @@ class UnitLink;
 
 inline constexpr const char* kLogDispCaption = "ログ表示";
 inline constexpr int kLogTabCount = 3;
+inline constexpr const char* kLogTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
 
 class frmLogDisp : public QWidget, private LogCollectionView {
     Q_OBJECT
@@ -61,6 +63,8 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void SetConfirm(Confirm confirm) { m_confirm = std::move(confirm); }
     void SetNotice(Notice notice) { m_notice = std::move(notice); }
     void SetToday(Today today) { m_today = std::move(today); }
+    // Where each complete collection is kept beyond this window's life too (nullptr: nowhere).
+    void SetSessionLogs(CollectedLogs* logs) { m_sessionLogs = logs; }
 
     // The buttons: start or abort a collection; clear the selected log in the unit after confirmation;
     // save the selected log.
@@ -121,6 +125,7 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     Confirm m_confirm;
     Notice m_notice;
     Today m_today;
+    CollectedLogs* m_sessionLogs = nullptr;
 
     // LogStore: the last complete collection of each log, lines 0..100.
     std::array<std::array<std::string, kLogLineCount>, kLogTabCount> m_logStore;

@@ -87,6 +87,7 @@ void frmMidMain::MDIForm_Load() {
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     resize(Twips(kFrameWidth), Twips(kFrameHeight));
 
+    m_reportDialogs = DefaultVisitReportDialogs(this);
     m_mdiArea = new QMdiArea;
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
     buildMenus();
@@ -152,6 +153,7 @@ void frmMidMain::buildMenus() {
     };
 
     QMenu* file = addMenu("ﾌｧｲﾙ(&F)", "mnuFile");
+    addItem(file, "点検記録の作成...", "mnuVisitReport", QKeySequence(), &frmMidMain::mnuVisitReport_Click);
     addItem(file, "終了(&Q)", "mnuExit", QKeySequence(Qt::CTRL | Qt::Key_F12), &frmMidMain::mnuExit_Click);
 
     QMenu* view = addMenu("表示(&V)", "mnuView");
@@ -400,7 +402,9 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    openChild(new frmLogDisp(*m_link, *this, [this](int milliseconds) { SetComConnectInterval(milliseconds); }));
+    auto* window = new frmLogDisp(*m_link, *this, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
+    window->SetSessionLogs(&m_sessionLogs);
+    openChild(window);
 }
 
 void frmMidMain::mnuUnitSetting_Click() {
@@ -429,6 +433,13 @@ void frmMidMain::mnuAbout_Click() {
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+void frmMidMain::mnuVisitReport_Click() {
+    if (logBusy()) {
+        return;
+    }
+    MakeVisitReport(m_reportDialogs, Data(), m_sessionLogs);
 }
 
 void frmMidMain::mnuExit_Click() {

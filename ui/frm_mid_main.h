@@ -9,10 +9,12 @@
 #include <memory>
 #include <string>
 
+#include "data/collected_logs.h"
 #include "link/link_view.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
 #include "ui/pictures.h"
+#include "ui/visit_report.h"
 
 class QAction;
 class QLabel;
@@ -61,6 +63,12 @@ class frmMidMain : public QMainWindow, public LinkView {
     void mnuShortCutKey_Click();  // show or hide the shortcut-key guide
     void mnuAbout_Click();        // show the About box, or bring the open one forward
     void mnuExit_Click();         // close the port and end the program
+    void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
+
+    // The logs collected in this session, whichever log screen collected them.
+    const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
+    // The visit report's file dialog, notice and clock; tests replace them.
+    void SetVisitReportDialogs(VisitReportDialogs dialogs) { m_reportDialogs = std::move(dialogs); }
 
     // The child window now shown (nullptr when none).
     QWidget* ActiveChild() const { return m_activeChild; }
@@ -104,6 +112,8 @@ class frmMidMain : public QMainWindow, public LinkView {
     std::unique_ptr<UnitLink> m_link;
     LampPictures m_lamps;
     std::function<void()> m_quit;
+    CollectedLogs m_sessionLogs;
+    VisitReportDialogs m_reportDialogs;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;

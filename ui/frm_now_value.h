@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QWidget>
+#include <utility>
+#include <vector>
 
 #include "data/device_data.h"
+#include "ui/now_value_items.h"
 
 class QGroupBox;
 class QHBoxLayout;
@@ -30,41 +33,20 @@ class frmNowValue : public QWidget {
     // Copies NowValue into the value labels and shows the OVGR items only for a unit with that function.
     void RefreshNowValue();
 
-    // The text of the progress label for these counts, such as 2回／5回.
-    static QString ProgressText(int detectProgress, int confirmCount);
-    // The confirmation-count label's text: the table entry for 1 to 10, empty otherwise.
-    static QString ConfirmCountText(int confirmCount);
-
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // A title label above a boxed value label, both named, added to `row`.
-    QLabel* addPair(QHBoxLayout* row, const char* title, const char* titleName, const char* valueName,
-                    int valueWidthTwips);
+    // The item's title label above its boxed value label, both named, added to `row`: (title, value).
+    std::pair<QLabel*, QLabel*> addPair(QHBoxLayout* row, const NowValueItem& item);
 
     const DeviceData& m_data;
     QTimer* m_tmrDisp = nullptr;
 
-    QLabel* m_lblV0 = nullptr;
-    QLabel* m_lblI0 = nullptr;
-    QLabel* m_lblPhase = nullptr;
-    QLabel* m_lblFreq = nullptr;
-    QLabel* m_lblOvgrStateTitle = nullptr;
-    QLabel* m_lblOvgrState = nullptr;
-    QLabel* m_lblDetectMode = nullptr;
-    QLabel* m_lblV0Level = nullptr;
-    QLabel* m_lblI0Level = nullptr;
-    QLabel* m_lblPhaseRange = nullptr;
-    QLabel* m_lblDetectTime = nullptr;
-    QLabel* m_lblConfirmCount = nullptr;
-    QLabel* m_lblAlarmOut1 = nullptr;
-    QLabel* m_lblAlarmOut2 = nullptr;
-    QLabel* m_lblCyclicDisp = nullptr;
-    QLabel* m_lblLogOverwrite = nullptr;
-    QLabel* m_lblDetectProgress = nullptr;
-    QLabel* m_lblOvgrModeTitle = nullptr;
-    QLabel* m_lblOvgrMode = nullptr;
+    // The value label of each item and the items themselves, in the order of NowValueGroups().
+    std::vector<QLabel*> m_values;
+    std::vector<QLabel*> m_titles;
+    std::vector<const NowValueItem*> m_items;
 };
 
 }  // namespace tessarin

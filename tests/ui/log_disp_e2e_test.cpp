@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -29,24 +28,6 @@ namespace {
 
 constexpr int kPatienceMs = 30000;
 constexpr int kCollectionPatienceMs = 90000;
-
-// Points XDG_RUNTIME_DIR at a fresh folder for as long as it lives.
-class FreshRuntimeFolder {
-  public:
-    FreshRuntimeFolder() : m_previous(qgetenv("XDG_RUNTIME_DIR")) {
-        qputenv("XDG_RUNTIME_DIR", m_folder.path().toLocal8Bit());
-    }
-    ~FreshRuntimeFolder() { qputenv("XDG_RUNTIME_DIR", m_previous); }
-    FreshRuntimeFolder(const FreshRuntimeFolder&) = delete;
-    FreshRuntimeFolder& operator=(const FreshRuntimeFolder&) = delete;
-    FreshRuntimeFolder(FreshRuntimeFolder&&) = delete;
-    FreshRuntimeFolder& operator=(FreshRuntimeFolder&&) = delete;
-    bool Valid() const { return m_folder.isValid(); }
-
-  private:
-    QByteArray m_previous;
-    QTemporaryDir m_folder;
-};
 
 class LogDispE2e : public ::testing::Test {
   protected:

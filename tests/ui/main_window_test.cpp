@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDateTime>
 #include <QEvent>
 #include <QLabel>
 #include <QMdiArea>
@@ -115,6 +116,7 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
         QKeySequence key;
     };
     const Item items[] = {
+        {"mnuVisitReport", "点検記録の作成...", QKeySequence()},
         {"mnuExit", "終了(&Q)", QKeySequence(Qt::CTRL | Qt::Key_F12)},
         {"mnuNowValue", "現在値表示(&N)...", QKeySequence(Qt::Key_F1)},
         {"mnuLogDisp", "ログ表示(&L)...", QKeySequence(Qt::Key_F2)},
@@ -134,6 +136,8 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
     }
     EXPECT_EQ(titles, (QStringList{QStringLiteral("ﾌｧｲﾙ(&F)"), QStringLiteral("表示(&V)"), QStringLiteral("設定(&S)"),
                                    QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+    const QList<QAction*> file = window->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions();
+    EXPECT_EQ(file, (QList<QAction*>{action(*window, "mnuVisitReport"), action(*window, "mnuExit")}));
     const QList<QAction*> help = window->findChild<QMenu*>(QStringLiteral("mnuHelp"))->actions();
     ASSERT_EQ(help.size(), 3);
     EXPECT_TRUE(help[1]->isSeparator());
@@ -250,12 +254,21 @@ TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
     QWidget* shown = window->ActiveChild();
     ASSERT_NE(shown, nullptr);
 
+    int reportDialogs = 0;
+    window->SetVisitReportDialogs({[&reportDialogs](const QString&) {
+                                       ++reportDialogs;
+                                       return QString();
+                                   },
+                                   [](const QString&, const QString&) {}, [] { return QDateTime(); }});
+
     window->Data().LogBusy = 1;
     QTest::keyClick(window.get(), Qt::Key_F1);
     QTest::keyClick(window.get(), Qt::Key_F2);
     QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
     action(*window, "mnuShortCutKey")->trigger();
     action(*window, "mnuAbout")->trigger();
+    action(*window, "mnuVisitReport")->trigger();
+    EXPECT_EQ(reportDialogs, 0);
     EXPECT_EQ(window->ActiveChild(), shown);
     EXPECT_EQ(childCount(*window), 1);
     EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());

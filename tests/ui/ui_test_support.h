@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -88,6 +89,24 @@ class FakePort final : public CommPort {
   private:
     std::shared_ptr<FakeLine> m_line;
     std::int32_t m_number = 0;
+};
+
+// Points XDG_RUNTIME_DIR at a fresh folder for as long as it lives.
+class FreshRuntimeFolder {
+  public:
+    FreshRuntimeFolder() : m_previous(qgetenv("XDG_RUNTIME_DIR")) {
+        qputenv("XDG_RUNTIME_DIR", m_folder.path().toLocal8Bit());
+    }
+    ~FreshRuntimeFolder() { qputenv("XDG_RUNTIME_DIR", m_previous); }
+    FreshRuntimeFolder(const FreshRuntimeFolder&) = delete;
+    FreshRuntimeFolder& operator=(const FreshRuntimeFolder&) = delete;
+    FreshRuntimeFolder(FreshRuntimeFolder&&) = delete;
+    FreshRuntimeFolder& operator=(FreshRuntimeFolder&&) = delete;
+    bool Valid() const { return m_folder.isValid(); }
+
+  private:
+    QByteArray m_previous;
+    QTemporaryDir m_folder;
 };
 
 // The lamp pictures the build puts beside the programs (build/bin/画像; the tests run from build/tests).

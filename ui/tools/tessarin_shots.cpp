@@ -3,8 +3,10 @@
 // Exit status 0 when the live values showed, 1 when the link never came up (the pictures are saved anyway).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
@@ -13,6 +15,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "data/log_record_decoder.h"
 #include "ui/app_main.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_about.h"
@@ -123,7 +126,22 @@ int main(int argc, char** argv) {
             settle(300);
             shooter.save(&window, QString::fromLatin1(names[tab]));
         }
+        // The OVGR log too, for the visit report, when the unit offers it.
+        if (tabs != nullptr && tabs->isTabEnabled(tessarin::kTabOvgr)) {
+            tabs->setCurrentIndex(tessarin::kTabOvgr);
+            logs->cmdLogInport_Click();
+            waitFor([&window] { return window.Data().LogBusy == 0; }, 30000);
+        }
     }
+
+    // The visit report of this session, beside the pictures (scripts/screenshots renders its first pages).
+    const QString report = QDir(folder).filePath(QStringLiteral("10_visit_report.pdf"));
+    window.SetVisitReportDialogs(
+        {[&report](const QString&) { return report; },
+         [](const QString& title, const QString& text) { QTextStream(stderr) << title << ": " << text << Qt::endl; },
+         [] { return QDateTime::currentDateTime(); }});
+    window.mnuVisitReport_Click();
+    QTextStream(stdout) << (QFileInfo::exists(report) ? "saved " : "FAILED ") << report << Qt::endl;
 
     window.mnuUnitSetting_Click();
     settle(200);
