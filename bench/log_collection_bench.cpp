@@ -34,11 +34,7 @@ constexpr double kWireBytesPerExchange = 22 + 21;
 constexpr double kBitsPerByte = 11;
 constexpr double kBaud = 9600;
 
-class QuietLinkView : public tessarin::LinkView {
-  public:
-    void ShowPanelText(int /*panel*/, const std::string& /*text*/) override {}
-    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
-};
+class QuietLinkView : public tessarin::LinkEvents {};
 
 class TimerView : public tessarin::LogCollectionView {
   public:
@@ -162,7 +158,7 @@ int main() {
     QuietLinkView lamps;
     TimerView view;
     tessarin::UnitLink link(lamps);
-    tessarin::LogCollection collection(link, lamps, view);
+    tessarin::LogCollection collection(link, view);
     // The moment the last record is decoded, for the exchange time below.
     Clock::time_point lastRecord{};
     link.SetLogRecordHandler([&] {

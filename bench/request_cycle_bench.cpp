@@ -30,25 +30,25 @@ constexpr double kAnswerBytes = 29;  // A0h with 24 data bytes
 
 // The lamps tell when the cycle wrote (send lamp) and when a pass extracted a frame (receive lamp): with only
 // polls going out and current values coming back, that is a poll written and a NowValue updated.
-class LampClock : public tessarin::LinkView {
+class LampClock : public tessarin::LinkEvents {
   public:
-    void ShowPanelText(int /*panel*/, const std::string& text) override { linkText = text; }
-    void ShowPanelPicture(int panel, const std::string& /*pictureName*/) override {
-        if (!measuring) {
-            return;
-        }
-        const auto now = Clock::now();
-        if (panel == tessarin::kPanelSendLamp) {
+    void LinkUp() override { up = true; }
+    void LinkDown(tessarin::LinkDownReason /*reason*/) override { up = false; }
+    void RequestSent(std::uint8_t /*code*/, bool /*accepted*/) override {
+        if (measuring) {
             ++polls;
-            pollWritten = now;
+            pollWritten = Clock::now();
             awaiting = true;
-        } else if (panel == tessarin::kPanelReceiveLamp && awaiting) {
-            latencies.push_back(Millis(now - pollWritten).count());
+        }
+    }
+    void PassEnded() override {
+        if (measuring && awaiting) {
+            latencies.push_back(Millis(Clock::now() - pollWritten).count());
             awaiting = false;
         }
     }
 
-    std::string linkText;
+    bool up = false;
     bool measuring = false;
     int polls = 0;
     bool awaiting = false;
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     tessarin::UnitLink link(lamps);
     link.Discover();
     RunTimers(link, Clock::now() + 2s);  // on line and polling before anything is counted
-    if (lamps.linkText != tessarin::kOnLine) {
+    if (!lamps.up) {
         std::fprintf(stderr, "the link did not come up\n");
         return 1;
     }

@@ -83,8 +83,6 @@ struct DeviceData {
 
     // Request cycle state.
     std::uint8_t PollTick = 0;
-    Flag16 TxLamp = kFalse;
-    Flag16 RxLamp = kFalse;
 
     // Send buffer: every write sends all 22 bytes; a 20-byte request leaves positions 20 and 21 as they were.
     std::array<std::uint8_t, kSendFrameSize> SendFrame{};

@@ -88,11 +88,7 @@ class OnePortListing final : public tessarin::PortListing {
     std::int16_t QueryOsPlatform() override { return tessarin::kPlatformNt; }
 };
 
-class QuietView final : public tessarin::LinkView {
-  public:
-    void ShowPanelText(int, const std::string&) override {}
-    void ShowPanelPicture(int, const std::string&) override {}
-};
+class QuietView final : public tessarin::LinkEvents {};
 
 struct Setup {
     int tab = 0;

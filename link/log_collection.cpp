@@ -45,8 +45,8 @@ int TabForRequestCode(std::uint8_t code) {
 
 }  // namespace
 
-LogCollection::LogCollection(UnitLink& link, LinkView& linkView, LogCollectionView& view)
-    : m_link(link), m_data(link.Data()), m_linkView(linkView), m_view(view) {}
+LogCollection::LogCollection(UnitLink& link, LogCollectionView& view)
+    : m_link(link), m_data(link.Data()), m_view(view) {}
 
 LogCollection::~LogCollection() {
     // The view may already be half torn down; only the shared state must not be left busy.
@@ -119,8 +119,7 @@ void LogCollection::tmrComLog_Timer() {
         return;
     }
     // The record is overdue.
-    m_linkView.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
-    m_data.RxLamp = kFalse;
+    m_link.Events().AnswerOverdue(m_data.LogReqCode);
     if (m_data.LogRetryCount < kLogMaxResends) {
         ++m_data.LogRetryCount;
         m_link.ResetAssembly();  // a half-received answer must not join the re-sent one's
@@ -163,8 +162,7 @@ void LogCollection::Fail() {
     }
     m_failing = false;
     m_data.ReqCode = kReqNone;
-    m_data.TxLamp = kFalse;
-    m_data.RxLamp = kFalse;
+    m_link.Events().CollectionStopped();
     EndCollection();
 }
 
@@ -174,8 +172,7 @@ void LogCollection::Abort() {
     for (std::size_t i = 0; i + 1 < m_data.LogLines.size(); ++i) {
         m_data.LogLines[i].clear();
     }
-    m_data.TxLamp = kFalse;
-    m_data.RxLamp = kFalse;
+    m_link.Events().CollectionStopped();
     EndCollection();
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "data/device_data.h"
-#include "link/link_view.h"
 #include "link/unit_link.h"
 
 namespace tessarin {
@@ -58,8 +57,8 @@ std::uint8_t LogClearCodeForTab(int tab);
 
 class LogCollection {
   public:
-    // All three must outlive the collection.
-    LogCollection(UnitLink& link, LinkView& linkView, LogCollectionView& view);
+    // Both must outlive the collection. What the link should show of it goes to the link's events.
+    LogCollection(UnitLink& link, LogCollectionView& view);
     // A collection still running is ended in the shared records only (LogBusy 0); the view is not called.
     ~LogCollection();
     LogCollection(const LogCollection&) = delete;
@@ -94,7 +93,6 @@ class LogCollection {
 
     UnitLink& m_link;
     DeviceData& m_data;
-    LinkView& m_linkView;
     LogCollectionView& m_view;
     int m_tab = 0;
     bool m_running = false;

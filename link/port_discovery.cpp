@@ -24,13 +24,13 @@ std::int16_t parsePortDigits(std::string_view digits) {
     return value;
 }
 
-bool openAndGoOnLine(DeviceData& data, LinkView& view, const std::function<CommPort&()>& comm) {
+bool openAndGoOnLine(DeviceData& data, LinkEvents& events, const std::function<CommPort&()>& comm) {
     if (!OpenUnitPort(comm(), data.PortNo)) {
         return false;
     }
     data.LinkUp = kTrue;
-    view.ShowPanelText(kPanelLinkText, kOnLine);
-    SendRequest(data, comm(), view);
+    events.LinkUp();
+    (void)SendRequest(data, comm(), events);
     return true;
 }
 
@@ -95,37 +95,36 @@ bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& 
     return !ReadRegText(listing, kHkeyLocalMachine, kSerialCommKey, name).empty();
 }
 
-void SuperviseConnection(DeviceData& data, PortListing& listing, LinkView& view,
+void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& events,
                          const std::function<CommPort&()>& comm) {
     if (data.LinkUp == kFalse) {
         if (data.PortNo == -1) {
             data.PortNo = FindUnitPort(listing, data, data.PortDevName);
             if (data.PortNo == -1) {
-                view.ShowPanelText(kPanelLinkText, kOffLine);
+                events.LinkDown(LinkDownReason::NotListed);
                 return;
             }
         }
         // While PortNo holds a number the same port is tried again at every tick, without a new search.
-        if (!openAndGoOnLine(data, view, comm)) {
-            view.ShowPanelText(kPanelLinkText, kOffLine);
+        if (!openAndGoOnLine(data, events, comm)) {
+            events.LinkDown(LinkDownReason::OpenFailed);
         }
         return;
     }
 
     if (UnitPortPresent(listing, data, data.PortDevName)) {
-        SendRequest(data, comm(), view);
+        (void)SendRequest(data, comm(), events);
         return;
     }
     // The port has left the list (the adapter was unplugged).
     data.LinkUp = kFalse;
     (void)comm().ClosePort();
-    view.ShowPanelPicture(kPanelSendLamp, kLampOffRed);
-    data.TxLamp = kFalse;
+    events.PortLost();
     data.PortNo = FindUnitPort(listing, data, data.PortDevName);
-    if (data.PortNo != -1 && openAndGoOnLine(data, view, comm)) {
+    if (data.PortNo != -1 && openAndGoOnLine(data, events, comm)) {
         return;
     }
-    view.ShowPanelText(kPanelLinkText, kOffLine);
+    events.LinkDown(LinkDownReason::Unplugged);
 }
 
 }  // namespace tessarin

@@ -9,7 +9,7 @@
 
 #include "data/device_data.h"
 #include "link/comm_port.h"
-#include "link/link_view.h"
+#include "link/link_events.h"
 #include "link/port_listing.h"
 
 namespace tessarin {
@@ -39,10 +39,10 @@ bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& 
 
 // One tick of connection supervision, then the request cycle when the port is open. Not linked: search
 // while PortNo is -1, else try to open the same port again. Linked: check the port is still listed; when
-// it has gone, close it, turn the send lamp off, search again and re-open at once if found. Panel 1 shows
-// "ON LINE" after an open and "OFF LINE" when the tick ends without a link. `comm` hands out the port
-// object (created on first use).
-void SuperviseConnection(DeviceData& data, PortListing& listing, LinkView& view,
+// it has gone, close it (PortLost), search again and re-open at once if found. LinkUp after an open,
+// LinkDown with its reason when the tick ends without a link. `comm` hands out the port object (created on
+// first use).
+void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& events,
                          const std::function<CommPort&()>& comm);
 
 }  // namespace tessarin

@@ -8,23 +8,14 @@ namespace tessarin {
 
 namespace {
 
-void writeSendFrame(DeviceData& data, CommPort& port) {
+// True when the port took the whole write.
+bool writeSendFrame(DeviceData& data, CommPort& port) {
     // Always the whole buffer: a 20-byte request carries the two bytes standing behind it.
-    (void)port.WriteBinary(data.SendFrame);
+    return port.WriteBinary(data.SendFrame) == -1;
 }
 
-void toggleSendLamp(DeviceData& data, LinkView& view) {
-    if (data.TxLamp == kFalse) {
-        view.ShowPanelPicture(kPanelSendLamp, kLampOnRed);
-        data.TxLamp = kTrue;
-    } else {
-        view.ShowPanelPicture(kPanelSendLamp, kLampOffRed);
-        data.TxLamp = kFalse;
-    }
-}
-
-// The poll slot of a tick with nothing placed; true when a poll was written.
-bool pollSlot(DeviceData& data, CommPort& port) {
+// The poll slot of a tick with nothing placed; true when a poll was written (`accepted` then says how).
+bool pollSlot(DeviceData& data, CommPort& port, LinkEvents& events, bool& accepted) {
     ++data.PollTick;
     if (data.PollTick < kPollEveryTicks) {
         return false;
@@ -33,47 +24,51 @@ bool pollSlot(DeviceData& data, CommPort& port) {
     if (data.PollPending == kPollOutstanding) {
         // The last poll went unanswered: skip this slot so a silent unit is asked once a second.
         data.PollPending = 0;
+        events.AnswerOverdue(kReqPoll);
         return false;
     }
     data.PollPending = kPollOutstanding;
     BuildRequest(data.SendFrame, kReqPoll, kShortRequestLength);
-    writeSendFrame(data, port);
+    accepted = writeSendFrame(data, port);
     data.TxStarted = kTrue;
     return true;
 }
 
 }  // namespace
 
-void SendRequest(DeviceData& data, CommPort& port, LinkView& view) {
-    switch (data.ReqCode) {
+bool SendRequest(DeviceData& data, CommPort& port, LinkEvents& events) {
+    const std::uint8_t code = data.ReqCode;
+    bool accepted = false;
+    switch (code) {
         case kReqNone:
-            if (!pollSlot(data, port)) {
-                return;
+            if (!pollSlot(data, port, events, accepted)) {
+                return false;
             }
             break;
         case kReqClearMinorFaultLog:
         case kReqClearOvgrLog:
         case kReqInitialise:
-            BuildRequest(data.SendFrame, data.ReqCode, kShortRequestLength);
-            writeSendFrame(data, port);
+            BuildRequest(data.SendFrame, code, kShortRequestLength);
+            accepted = writeSendFrame(data, port);
             data.ReqCode = kReqNone;
             break;
         case kReqWriteSettings:
             BuildRequest(data.SendFrame, kReqWriteSettings, kSettingsRequestLength, data.SendData);
-            writeSendFrame(data, port);
+            accepted = writeSendFrame(data, port);
             data.ReqCode = kReqNone;
             break;
         case kReqMinorFaultRecord:
         case kReqOvgrRecord:
         case kReqDeviceStateRecord:
-            BuildRequest(data.SendFrame, data.ReqCode, kShortRequestLength, std::span(data.SendData).first(1));
-            writeSendFrame(data, port);
+            BuildRequest(data.SendFrame, code, kShortRequestLength, std::span(data.SendData).first(1));
+            accepted = writeSendFrame(data, port);
             data.ReqCode = kReqAwaitingRecord;
             break;
         default:
-            return;  // 255 (a record awaited) or an unknown code: nothing goes out
+            return false;  // 255 (a record awaited) or an unknown code: nothing goes out
     }
-    toggleSendLamp(data, view);
+    events.RequestSent(code, accepted);
+    return true;
 }
 
 }  // namespace tessarin

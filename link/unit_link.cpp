@@ -36,8 +36,8 @@ class AbsentPort final : public CommPort {
 
 }  // namespace
 
-UnitLink::UnitLink(LinkView& view, std::unique_ptr<PortListing> listing, CommFactory makeComm)
-    : m_view(view), m_listing(std::move(listing)), m_makeComm(std::move(makeComm)) {}
+UnitLink::UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm)
+    : m_relay(events), m_listing(std::move(listing)), m_makeComm(std::move(makeComm)) {}
 
 UnitLink::~UnitLink() = default;
 
@@ -55,7 +55,7 @@ void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_d
 
 void UnitLink::ConnectTick() {
     const auto linkUp = m_data.LinkUp;
-    SuperviseConnection(m_data, *m_listing, m_view, [this]() -> CommPort& { return EnsureComm(); });
+    SuperviseConnection(m_data, *m_listing, m_relay, [this]() -> CommPort& { return EnsureComm(); });
     // Going off or on line: one pass sets the receive lamp to what the link now is.
     if (m_data.LinkUp != linkUp) {
         m_passesOwed = 1;
@@ -83,8 +83,7 @@ bool UnitLink::ReceiveTick() {
         return false;
     }
     if (m_data.LinkUp != kTrue || !m_comm) {
-        m_view.ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
-        m_data.RxLamp = kFalse;
+        m_relay.ReceiveStopped();
         m_passExtracted = false;
         return false;
     }
@@ -97,15 +96,17 @@ bool UnitLink::ReceiveTick() {
     bool more = false;
     if (frame) {
         m_passExtracted = true;
-        if (CheckFrame(*frame)) {
+        // A frame that fails the checksum is dropped and ends the pass; the pass goes on while valid
+        // frames keep coming.
+        more = CheckFrame(*frame);
+        if (more) {
             RouteFrame(*frame);
-            more = true;  // the pass goes on while valid frames keep coming
         }
-        // A frame that fails the checksum is dropped and ends the pass.
+        m_relay.FrameReceived(*frame, more);
     }
     if (!more) {
         if (m_passExtracted) {
-            toggleReceiveLamp();
+            m_relay.PassEnded();
         }
         m_passExtracted = false;
     }
@@ -126,9 +127,48 @@ void UnitLink::RouteFrame(std::span<const std::uint8_t> frame) {
     }
 }
 
-void UnitLink::toggleReceiveLamp() {
-    m_data.RxLamp = m_data.RxLamp == kFalse ? kTrue : kFalse;
-    m_view.ShowPanelPicture(kPanelReceiveLamp, m_data.RxLamp == kTrue ? kLampOnGreen : kLampOffGreen);
+LinkCounters UnitLink::Counters() const {
+    LinkCounters counters = m_relay.counters;
+    counters.spoiledStartMarks = m_assembler.Counters().spoiledStartMarks;
+    counters.discardedBytes = m_assembler.Counters().discardedBytes;
+    return counters;
+}
+
+void UnitLink::CountingRelay::LinkUp() {
+    ++counters.linksUp;
+    m_to.LinkUp();
+}
+
+void UnitLink::CountingRelay::PortLost() {
+    ++counters.portsLost;
+    m_to.PortLost();
+}
+
+void UnitLink::CountingRelay::RequestSent(std::uint8_t code, bool accepted) {
+    ++counters.requestsSent;
+    counters.pollsSent += code == kReqPoll ? 1 : 0;
+    counters.recordsAsked += code >= kReqMinorFaultRecord && code <= kReqDeviceStateRecord ? 1 : 0;
+    counters.writesRefused += accepted ? 0 : 1;
+    m_to.RequestSent(code, accepted);
+}
+
+void UnitLink::CountingRelay::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
+    if (valid) {
+        ++counters.framesValid;
+        counters.recordsReceived += frame[1] >= kRespRecordFirst && frame[1] <= kRespRecordLast ? 1 : 0;
+    } else {
+        ++counters.badChecksums;
+    }
+    m_to.FrameReceived(frame, valid);
+}
+
+void UnitLink::CountingRelay::AnswerOverdue(std::uint8_t code) {
+    if (code == kReqPoll) {
+        ++counters.pollsUnanswered;
+    } else {
+        ++counters.recordsOverdue;
+    }
+    m_to.AnswerOverdue(code);
 }
 
 void UnitLink::ClosePort() {

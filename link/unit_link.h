@@ -9,7 +9,8 @@
 #include "data/device_data.h"
 #include "link/comm_port.h"
 #include "link/frame_codec.h"
-#include "link/link_view.h"
+#include "link/link_counters.h"
+#include "link/link_events.h"
 #include "link/port_listing.h"
 
 namespace tessarin {
@@ -18,10 +19,10 @@ class UnitLink {
   public:
     using CommFactory = std::function<std::unique_ptr<CommPort>()>;
 
-    // The program's link: the system's serial-port listing and a classComm.
-    explicit UnitLink(LinkView& view);
+    // The program's link: the system's serial-port listing and a classComm. `events` hears what happens.
+    explicit UnitLink(LinkEvents& events);
     // For tests: any listing and any port.
-    UnitLink(LinkView& view, std::unique_ptr<PortListing> listing, CommFactory makeComm);
+    UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm);
     ~UnitLink();
     UnitLink(const UnitLink&) = delete;
     UnitLink& operator=(const UnitLink&) = delete;
@@ -61,6 +62,11 @@ class UnitLink {
     // The handler in place (empty when none), so that a window can tell whether it is still its own.
     [[nodiscard]] const std::function<void()>& LogRecordHandler() const { return m_onLogRecord; }
 
+    // Where the link's parts report what happened: counted here, then passed on to the window's events.
+    [[nodiscard]] LinkEvents& Events() { return m_relay; }
+    // Counts since the link was made.
+    [[nodiscard]] LinkCounters Counters() const;
+
     // The port object, nullptr before the first open attempt.
     [[nodiscard]] CommPort* Comm() { return m_comm.get(); }
 
@@ -68,16 +74,35 @@ class UnitLink {
     CommPort& EnsureComm();
     [[nodiscard]] bool PassesRead() const;
     void RouteFrame(std::span<const std::uint8_t> frame);
-    void toggleReceiveLamp();
+
+    // Counts every event on its way to the window's.
+    class CountingRelay final : public LinkEvents {
+      public:
+        explicit CountingRelay(LinkEvents& to) : m_to(to) {}
+        void LinkUp() override;
+        void LinkDown(LinkDownReason reason) override { m_to.LinkDown(reason); }
+        void PortLost() override;
+        void RequestSent(std::uint8_t code, bool accepted) override;
+        void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
+        void PassEnded() override { m_to.PassEnded(); }
+        void ReceiveStopped() override { m_to.ReceiveStopped(); }
+        void AnswerOverdue(std::uint8_t code) override;
+        void CollectionStopped() override { m_to.CollectionStopped(); }
+
+        LinkCounters counters;
+
+      private:
+        LinkEvents& m_to;
+    };
 
     DeviceData m_data;
-    LinkView& m_view;
+    CountingRelay m_relay;
     std::unique_ptr<PortListing> m_listing;
     CommFactory m_makeComm;
     std::unique_ptr<CommPort> m_comm;
     std::function<void()> m_onLogRecord;
     FrameAssembler m_assembler;
-    bool m_passExtracted = false;  // the pass under way has extracted a frame (the receive lamp blinks)
+    bool m_passExtracted = false;  // the pass under way has extracted a frame
     // Receive passes still owed after a change of the link, counted down per tick.
     int m_passesOwed = 0;
 };

@@ -7,7 +7,7 @@
 
 namespace tessarin {
 
-UnitLink::UnitLink(LinkView& view)
-    : UnitLink(view, MakeSystemPortListing(), [] { return std::make_unique<classComm>(); }) {}
+UnitLink::UnitLink(LinkEvents& events)
+    : UnitLink(events, MakeSystemPortListing(), [] { return std::make_unique<classComm>(); }) {}
 
 }  // namespace tessarin

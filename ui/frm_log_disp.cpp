@@ -141,9 +141,9 @@ struct RecordForwarder {
 
 }  // namespace
 
-frmLogDisp::frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent)
+frmLogDisp::frmLogDisp(UnitLink& link, std::function<void(int)> setConnectInterval, QWidget* parent)
     : QWidget(parent), m_data(link.Data()), m_link(link), m_setConnectInterval(std::move(setConnectInterval)) {
-    Form_Load(lamps);
+    Form_Load();
 }
 
 frmLogDisp::~frmLogDisp() {
@@ -153,7 +153,7 @@ frmLogDisp::~frmLogDisp() {
     removeRecordHandler();
 }
 
-void frmLogDisp::Form_Load(LinkView& lamps) {
+void frmLogDisp::Form_Load() {
     m_saveDialog = [this](const QString& proposedName, const QString& filter) {
         // Overwriting is asked with the program's own confirmation, not the dialog's.
         return QFileDialog::getSaveFileName(this, QString(), proposedName, filter, nullptr,
@@ -239,7 +239,7 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     page->addLayout(buttons);
     resize(Twips(12800), Twips(8400));
 
-    m_collection = std::make_unique<LogCollection>(m_link, lamps, static_cast<LogCollectionView&>(*this));
+    m_collection = std::make_unique<LogCollection>(m_link, static_cast<LogCollectionView&>(*this));
     m_tmrComLog = new QTimer(this);
     m_tmrComLog->setObjectName(QStringLiteral("tmrComLog"));
     m_tmrComLog->setInterval(static_cast<int>(kLogSupervisionInterval.count()));

@@ -20,7 +20,6 @@
 #include "data/collected_logs.h"
 #include "data/csv_export.h"
 #include "data/device_data.h"
-#include "link/link_view.h"
 #include "link/log_collection.h"
 
 class QLabel;
@@ -49,10 +48,10 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     using Notice = std::function<void(const QString& title, const QString& text)>;
     using Today = std::function<QDate()>;
 
-    // Form_Load. `link` supplies the device data and delivers record answers to the collection;
-    // `lamps` is the main window's status bar (the receive lamp goes off when a record is overdue);
-    // `setConnectInterval` sets tmrComConnect's interval in milliseconds. All must outlive the window.
-    frmLogDisp(UnitLink& link, LinkView& lamps, std::function<void(int)> setConnectInterval, QWidget* parent = nullptr);
+    // Form_Load. `link` supplies the device data, delivers record answers to the collection and hears what
+    // the collection reports for the status bar; `setConnectInterval` sets tmrComConnect's interval in
+    // milliseconds. All must outlive the window.
+    frmLogDisp(UnitLink& link, std::function<void(int)> setConnectInterval, QWidget* parent = nullptr);
     ~frmLogDisp() override;
     frmLogDisp(const frmLogDisp&) = delete;
     frmLogDisp& operator=(const frmLogDisp&) = delete;
@@ -94,7 +93,7 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Form_Load(LinkView& lamps);
+    void Form_Load();
     void SSTab1_Click(int tab);
     void setGridRows(int tab, int rows);
     void setCell(int tab, int row, int column, const QString& text);

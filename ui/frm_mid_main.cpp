@@ -109,8 +109,6 @@ void frmMidMain::MDIForm_Load() {
     m_activeChild = nullptr;
     // The choice tables are constants, ready before this point.
     deviceData.LogBusy = 0;
-    deviceData.TxLamp = kFalse;
-    deviceData.RxLamp = kFalse;
     deviceData.TxStarted = kFalse;
 
     m_tmrComConnect = new QTimer(this);
@@ -271,6 +269,43 @@ void frmMidMain::ShowPanelPicture(int panel, const std::string& pictureName) {
     m_panelPictures[panel - kPanelSendLamp] = name;
 }
 
+void frmMidMain::LinkUp() { ShowPanelText(kPanelLinkText, kOnLine); }
+
+void frmMidMain::LinkDown(LinkDownReason /*reason*/) { ShowPanelText(kPanelLinkText, kOffLine); }
+
+void frmMidMain::PortLost() {
+    ShowPanelPicture(kPanelSendLamp, kLampOffRed);
+    m_sendLampLit = false;
+}
+
+void frmMidMain::RequestSent(std::uint8_t /*code*/, bool /*accepted*/) {
+    m_sendLampLit = !m_sendLampLit;
+    ShowPanelPicture(kPanelSendLamp, m_sendLampLit ? kLampOnRed : kLampOffRed);
+}
+
+void frmMidMain::PassEnded() {
+    m_receiveLampLit = !m_receiveLampLit;
+    ShowPanelPicture(kPanelReceiveLamp, m_receiveLampLit ? kLampOnGreen : kLampOffGreen);
+}
+
+void frmMidMain::ReceiveStopped() {
+    ShowPanelPicture(kPanelReceiveLamp, kLampOffGreen);
+    m_receiveLampLit = false;
+}
+
+void frmMidMain::AnswerOverdue(std::uint8_t code) {
+    // An overdue log record puts the receive lamp out; an unanswered poll shows only as a lamp that stops.
+    if (code != kReqPoll) {
+        ReceiveStopped();
+    }
+}
+
+void frmMidMain::CollectionStopped() {
+    // The pictures stay; the next blink of each lamp lights it.
+    m_sendLampLit = false;
+    m_receiveLampLit = false;
+}
+
 void frmMidMain::SetComConnectInterval(int milliseconds) { m_tmrComConnect->setInterval(milliseconds); }
 
 bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
@@ -402,7 +437,7 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmLogDisp(*m_link, *this, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
+    auto* window = new frmLogDisp(*m_link, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
 }

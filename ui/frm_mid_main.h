@@ -10,10 +10,11 @@
 #include <string>
 
 #include "data/collected_logs.h"
-#include "link/link_view.h"
+#include "link/link_events.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
 #include "ui/pictures.h"
+#include "ui/status_panels.h"
 #include "ui/visit_report.h"
 
 class QAction;
@@ -32,7 +33,7 @@ class frmUnitSetting;
 
 inline constexpr const char* kProgramTitle = "Tessarin";
 
-class frmMidMain : public QMainWindow, public LinkView {
+class frmMidMain : public QMainWindow, public LinkEvents {
     Q_OBJECT
   public:
     // The program's window: the system's serial-port list and serial ports, the lamp pictures from the
@@ -52,9 +53,20 @@ class frmMidMain : public QMainWindow, public LinkView {
     UnitLink& Link() { return *m_link; }
     DeviceData& Data() { return m_link->Data(); }
 
-    // LinkView: panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
-    void ShowPanelText(int panel, const std::string& text) override;
-    void ShowPanelPicture(int panel, const std::string& pictureName) override;
+    // LinkEvents: the link text in panel 1 (also its tooltip), the send lamp in panel 2 blinking with every
+    // request, the receive lamp in panel 3 with every receive pass that took a frame in.
+    void LinkUp() override;
+    void LinkDown(LinkDownReason reason) override;
+    void PortLost() override;
+    void RequestSent(std::uint8_t code, bool accepted) override;
+    void PassEnded() override;
+    void ReceiveStopped() override;
+    void AnswerOverdue(std::uint8_t code) override;
+    void CollectionStopped() override;
+
+    // Panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
+    void ShowPanelText(int panel, const std::string& text);
+    void ShowPanelPicture(int panel, const std::string& pictureName);
 
     // Menu commands. All but mnuExit_Click do nothing while LogBusy is 1.
     void mnuNowValue_Click();     // 現在値表示: open the current-value screen afresh
@@ -134,6 +146,8 @@ class frmMidMain : public QMainWindow, public LinkView {
     QPointer<frmAbout> m_about;
 
     bool m_ended = false;
+    bool m_sendLampLit = false;  // blink phases of the two lamps
+    bool m_receiveLampLit = false;
 };
 
 }  // namespace tessarin

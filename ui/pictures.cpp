@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "link/link_view.h"
 #include "ui/app_version.h"
+#include "ui/status_panels.h"
 
 // Resources of a static library must be registered by hand; this runs once, outside any namespace
 // as Q_INIT_RESOURCE requires.

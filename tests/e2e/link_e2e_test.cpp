@@ -19,6 +19,7 @@
 #include "link/unit_link.h"
 #include "link/unit_port.h"
 #include "sim/simulated_unit.h"
+#include "ui/status_panels.h"
 
 namespace tessarin {
 namespace {
@@ -30,18 +31,12 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
 
-class LatestView : public LinkView {
+// Stands in for the window: the link text it would show, and how often the receive lamp would blink.
+class LatestView : public LinkEvents {
   public:
-    void ShowPanelText(int panel, const std::string& text) override {
-        if (panel == kPanelLinkText) {
-            linkText = text;
-        }
-    }
-    void ShowPanelPicture(int panel, const std::string&) override {
-        if (panel == kPanelReceiveLamp) {
-            ++receiveLampChanges;
-        }
-    }
+    void LinkUp() override { linkText = kOnLine; }
+    void LinkDown(LinkDownReason /*reason*/) override { linkText = kOffLine; }
+    void PassEnded() override { ++receiveLampChanges; }
     std::string linkText;
     int receiveLampChanges = 0;
 };

@@ -28,6 +28,7 @@
 #include "link/request_cycle.h"
 #include "link/unit_link.h"
 #include "sim/simulated_unit.h"
+#include "ui/status_panels.h"
 
 namespace tessarin {
 namespace {
@@ -73,14 +74,10 @@ long ResidentBytes() {
 }
 
 // Keeps the link text, the way panel 1 shows it.
-class LinkTextView : public LinkView {
+class LinkTextView : public LinkEvents {
   public:
-    void ShowPanelText(int panel, const std::string& text) override {
-        if (panel == kPanelLinkText) {
-            linkText = text;
-        }
-    }
-    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
+    void LinkUp() override { linkText = kOnLine; }
+    void LinkDown(LinkDownReason /*reason*/) override { linkText = kOffLine; }
 
     std::string linkText;
 };
@@ -114,7 +111,7 @@ class RecordingCollectionView : public LogCollectionView {
 // tmrComRcv every 10 ms, tmrComLog every 100 ms while the collection supervises.
 class Program {
   public:
-    Program() : m_link(m_linkView), m_collection(m_link, m_linkView, m_view) {
+    Program() : m_link(m_linkView), m_collection(m_link, m_view) {
         m_link.SetLogRecordHandler([this] { m_collection.RecordArrived(); });
         m_link.Discover();
     }

@@ -16,7 +16,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 
@@ -87,7 +87,7 @@ class LogCollectionTest : public ::testing::Test {
         m_port = port.get();
         m_unit.Attach(*m_port, m_now);
         m_link = std::make_unique<UnitLink>(m_links, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(*m_link, m_links, m_view);
+        m_collection = std::make_unique<LogCollection>(*m_link, m_view);
         m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
         m_link->Discover();
         // The program has been polling for a while before anyone collects a log.
@@ -154,7 +154,7 @@ class LogCollectionTest : public ::testing::Test {
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    test::RecordingLinkView m_links;
+    test::RecordingLinkEvents m_links;
     RecordingCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakeCommPort* m_port = nullptr;
@@ -232,11 +232,9 @@ TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
     EXPECT_EQ(writesAfterOneSecond, writesAtFailure) << "nothing is written while the message is up";
     EXPECT_TRUE(m_view.completions.empty());
     EXPECT_EQ(Data().ReqCode, kReqNone);
-    EXPECT_EQ(Data().TxLamp, kFalse);
-    EXPECT_EQ(Data().RxLamp, kFalse);
-    // Each time-out put out the receive lamp.
-    EXPECT_THAT(m_links.PicturesOn(kPanelReceiveLamp),
-                ElementsAre(kLampOffGreen, kLampOffGreen, kLampOffGreen, kLampOffGreen));
+    // Each time-out was reported, then the stop, once.
+    EXPECT_EQ(m_links.OverdueCodes(), Bytes(4, kReqMinorFaultRecord));
+    EXPECT_EQ(m_links.Count("CollectionStopped"), 1);
     ExpectIdle();
 
     Run(2000);  // no further report, no further record request; the polls are back
@@ -359,8 +357,7 @@ TEST_F(LogCollectionTest, AbortMidwayRestoresIdleAndIgnoresTheLateAnswer) {
 
     EXPECT_EQ(m_view.label, "");
     EXPECT_EQ(Data().ReqCode, kReqNone);
-    EXPECT_EQ(Data().TxLamp, kFalse);
-    EXPECT_EQ(Data().RxLamp, kFalse);
+    EXPECT_EQ(m_links.Count("CollectionStopped"), 1);  // the lamps blink from dark again
     for (int i = 0; i < 100; ++i) {
         EXPECT_EQ(Data().LogLines[i], "") << i;
     }

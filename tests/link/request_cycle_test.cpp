@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "link/fake_comm_port.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 
 namespace tessarin {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using test::FakeCommPort;
-using test::RecordingLinkView;
+using test::RecordingLinkEvents;
 using ::testing::ElementsAre;
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -46,7 +46,7 @@ struct Rig {
 
     DeviceData data;
     FakeCommPort port;
-    RecordingLinkView view;
+    RecordingLinkEvents view;
 };
 
 TEST(SendRequest, PollOnTheWireAtStart) {
@@ -110,8 +110,9 @@ TEST(SendRequest, SettingsWriteLeavesItsTailBehindLaterRequests) {
 TEST(SendRequest, SilentUnitIsPolledOnceASecond) {
     Rig rig;
     EXPECT_EQ(rig.Ticks(1, 40), (std::vector<int>{5, 15, 25, 35}));
-    // The send lamp changes only with a write.
-    EXPECT_THAT(rig.view.PicturesOn(kPanelSendLamp), ElementsAre(kLampOnRed, kLampOffRed, kLampOnRed, kLampOffRed));
+    // A request is reported only with a write; the skipped slots report the unanswered poll.
+    EXPECT_EQ(rig.view.Count("RequestSent"), 4);
+    EXPECT_EQ(rig.view.OverdueCodes(), Bytes(4, kReqPoll));
 }
 
 TEST(SendRequest, AnsweringUnitIsPolledEveryFifthTick) {
@@ -119,7 +120,8 @@ TEST(SendRequest, AnsweringUnitIsPolledEveryFifthTick) {
     // The unit answers at once: any valid frame clears PollPending.
     rig.port.OnWrite([&](const Bytes&) { rig.data.PollPending = 0; });
     EXPECT_EQ(rig.Ticks(1, 20), (std::vector<int>{5, 10, 15, 20}));
-    EXPECT_THAT(rig.view.PicturesOn(kPanelSendLamp), ElementsAre(kLampOnRed, kLampOffRed, kLampOnRed, kLampOffRed));
+    EXPECT_EQ(rig.view.RequestCodes(), Bytes(4, kReqPoll));
+    EXPECT_EQ(rig.view.Count("AnswerOverdue"), 0);
 }
 
 TEST(SendRequest, PlacedRequestDuringOutstandingPollKeepsPollSlots) {
@@ -149,7 +151,7 @@ TEST(SendRequest, NothingAtAllWhileRecordAwaitedOrCodeUnknown) {
         EXPECT_TRUE(rig.Ticks(1, 20).empty()) << int{code};
         EXPECT_EQ(rig.data.PollTick, 3) << int{code};
         EXPECT_EQ(rig.data.ReqCode, code);
-        EXPECT_TRUE(rig.view.Pictures().empty());
+        EXPECT_TRUE(rig.view.Events().empty());
     }
 }
 
@@ -159,8 +161,7 @@ TEST(SendRequest, FailedWriteIsIgnored) {
     rig.data.ReqCode = 0x07;
     rig.Ticks(1, 1);
     EXPECT_EQ(rig.data.ReqCode, 0);
-    EXPECT_EQ(rig.data.TxLamp, kTrue);
-    EXPECT_EQ(rig.view.LastPicture(kPanelSendLamp), kLampOnRed);
+    EXPECT_THAT(rig.view.Events(), ElementsAre("RequestSent"));
 }
 
 }  // namespace

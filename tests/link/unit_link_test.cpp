@@ -11,7 +11,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
 
@@ -21,7 +21,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using test::FakeCommPort;
 using test::FakePortListing;
-using test::RecordingLinkView;
+using test::RecordingLinkEvents;
 using ::testing::ElementsAre;
 
 class UnitLinkTest : public ::testing::Test {
@@ -54,7 +54,7 @@ class UnitLinkTest : public ::testing::Test {
     }
     DeviceData& Data() { return m_link->Data(); }
 
-    RecordingLinkView m_view;
+    RecordingLinkEvents m_view;
     FakePortListing* m_listing = nullptr;
     FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
@@ -73,7 +73,7 @@ TEST_F(UnitLinkTest, DiscoversOpensAndPolls) {
     EXPECT_TRUE(m_port->IsOpen());
     EXPECT_EQ(m_port->PortNumber(), 5);
     EXPECT_EQ(Data().LinkUp, kTrue);
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_TRUE(m_view.ShownUp());
     EXPECT_EQ(Data().PollTick, 1);  // the request cycle ran in the opening tick
     EXPECT_EQ(ConnectTicks(4), 1U);
     EXPECT_EQ(Data().TxStarted, kTrue);
@@ -85,14 +85,14 @@ TEST_F(UnitLinkTest, NothingListedStaysOffLineAndSearchesEveryTick) {
     m_listing->ResetCounts();
     EXPECT_EQ(ConnectTicks(3), 0U);
     EXPECT_EQ(m_listing->ReadCount(), 300);
-    EXPECT_THAT(m_view.Texts(), ElementsAre(RecordingLinkView::Shown{kPanelLinkText, kOffLine},
-                                            RecordingLinkView::Shown{kPanelLinkText, kOffLine},
-                                            RecordingLinkView::Shown{kPanelLinkText, kOffLine}));
+    EXPECT_THAT(m_view.DownReasons(),
+                ElementsAre(LinkDownReason::NotListed, LinkDownReason::NotListed, LinkDownReason::NotListed));
+    EXPECT_EQ(m_view.Count("LinkUp"), 0);
     EXPECT_EQ(m_port->OpenCount(), 0);
 
     PlugIn(3, 12);
     m_link->ConnectTick();
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_TRUE(m_view.ShownUp());
     EXPECT_EQ(m_port->PortNumber(), 12);
 }
 
@@ -107,26 +107,25 @@ TEST_F(UnitLinkTest, LinkedTickChecksPresenceOnce) {
 
 TEST_F(UnitLinkTest, UnplugNoticedWithinOneTickAndReplugUnderAnotherIndex) {
     PlugIn(0, 5);
-    ConnectTicks(5);  // opened, one poll out: the send lamp is on
-    ASSERT_EQ(Data().TxLamp, kTrue);
+    ConnectTicks(5);  // opened, one poll out
+    ASSERT_EQ(m_view.RequestCodes().size(), 1U);
 
     Unplug(0, 5);
     m_view.Clear();
     m_link->ConnectTick();
     EXPECT_FALSE(m_port->IsOpen());
     EXPECT_EQ(Data().LinkUp, kFalse);
-    EXPECT_EQ(Data().TxLamp, kFalse);
     EXPECT_EQ(Data().PortNo, -1);
-    EXPECT_THAT(m_view.PicturesOn(kPanelSendLamp), ElementsAre(kLampOffRed));
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_THAT(m_view.Events(), ElementsAre("PortLost", "LinkDown"));
+    EXPECT_THAT(m_view.DownReasons(), ElementsAre(LinkDownReason::Unplugged));
 
     EXPECT_EQ(ConnectTicks(5), 0U);
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_TRUE(m_view.ShownDown());
 
     m_port->Reappear();
     PlugIn(2, 9);
     m_link->ConnectTick();
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_TRUE(m_view.ShownUp());
     EXPECT_EQ(Data().PortNo, 9);
     EXPECT_EQ(Data().PortDevName, "\\Device\\VCP2");
     EXPECT_TRUE(m_port->IsOpen());
@@ -142,7 +141,7 @@ TEST_F(UnitLinkTest, MovedPortIsReopenedInTheTickThatNoticesTheLoss) {
     EXPECT_EQ(m_port->CloseCount(), 1);
     EXPECT_EQ(Data().LinkUp, kTrue);
     EXPECT_EQ(m_port->PortNumber(), 6);
-    EXPECT_THAT(m_view.Texts(), ElementsAre(RecordingLinkView::Shown{kPanelLinkText, kOnLine}));
+    EXPECT_THAT(m_view.Only({"LinkUp", "LinkDown", "PortLost"}), ElementsAre("PortLost", "LinkUp"));
 }
 
 TEST_F(UnitLinkTest, ListedButNotOpenableIsRetriedWithoutNewSearch) {
@@ -152,7 +151,7 @@ TEST_F(UnitLinkTest, ListedButNotOpenableIsRetriedWithoutNewSearch) {
     m_listing->ResetCounts();
     EXPECT_EQ(ConnectTicks(3), 0U);
     EXPECT_EQ(m_port->OpenCount(), 3);
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_TRUE(m_view.ShownDown());
 
     // It turns up under another index: not searched for while the old number is held.
     m_listing->RemoveVcp(0);
@@ -164,7 +163,7 @@ TEST_F(UnitLinkTest, ListedButNotOpenableIsRetriedWithoutNewSearch) {
 
     m_port->SetOpenFails(false);
     m_link->ConnectTick();
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_TRUE(m_view.ShownUp());
     EXPECT_EQ(m_port->PortNumber(), 5);
 }
 
@@ -173,10 +172,10 @@ TEST_F(UnitLinkTest, ListedDeviceThatDoesNotExist) {
     EXPECT_EQ(ConnectTicks(3), 0U);
     EXPECT_EQ(m_port->OpenCount(), 3);
     EXPECT_EQ(Data().PortNo, 42);
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_TRUE(m_view.ShownDown());
     m_port->AddDevice(42);
     m_link->ConnectTick();
-    EXPECT_EQ(m_view.LastText(kPanelLinkText), kOnLine);
+    EXPECT_TRUE(m_view.ShownUp());
 }
 
 TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
@@ -228,7 +227,7 @@ TEST_F(UnitLinkTest, ReceiveTickRoutesOneFramePerCall) {
     EXPECT_FALSE(m_link->ReceiveTick());
     EXPECT_EQ(m_port->PendingChunks(), 0U);
     // The receive lamp blinks once for the pass.
-    EXPECT_EQ(m_view.PicturesOn(kPanelReceiveLamp), std::vector<std::string>{kLampOnGreen});
+    EXPECT_EQ(m_view.Count("PassEnded"), 1);
 }
 
 TEST_F(UnitLinkTest, ReceiveTickStoresOtherCodesAndDropsBadChecksums) {
@@ -275,18 +274,19 @@ TEST_F(UnitLinkTest, ReceiveLampTogglesPerPassThatExtractedAFrame) {
         while (m_link->ReceiveTick()) {
         }
     }
-    EXPECT_THAT(m_view.PicturesOn(kPanelReceiveLamp), ElementsAre(kLampOnGreen, kLampOffGreen));
+    EXPECT_THAT(m_view.Only({"FrameReceived", "BadFrame", "PassEnded"}),
+                ElementsAre("FrameReceived", "PassEnded", "BadFrame", "PassEnded"));
 }
 
 TEST_F(UnitLinkTest, ReceiveTickBeforeFirstPollAndWhileDown) {
     PlugIn(0, 5);
     m_link->ReceiveTick();  // nothing sent yet: nothing shown
-    EXPECT_TRUE(m_view.Pictures().empty());
+    EXPECT_TRUE(m_view.Only({"PassEnded", "ReceiveStopped"}).empty());
     ConnectTicks(5);
     Unplug(0, 5);
     m_link->ConnectTick();
     m_link->ReceiveTick();
-    EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+    EXPECT_EQ(m_view.Events().back(), "ReceiveStopped");
 }
 
 TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
@@ -329,7 +329,7 @@ TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
         EXPECT_EQ(link.ReceiveDescriptor(), -1);
         EXPECT_TRUE(link.ReceiveTicksWanted());
         link.ReceiveTick();
-        EXPECT_EQ(m_view.LastPicture(kPanelReceiveLamp), kLampOffGreen);
+        EXPECT_EQ(m_view.Events().back(), "ReceiveStopped");
         EXPECT_FALSE(link.ReceiveTicksWanted());
         link.ConnectTick();
         EXPECT_FALSE(link.ReceiveTicksWanted());
@@ -373,13 +373,13 @@ TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {
 }
 
 TEST(UnitLink, FactoryWithoutPortStaysOffLine) {
-    RecordingLinkView view;
+    RecordingLinkEvents view;
     auto listing = std::make_unique<FakePortListing>();
     listing->SetVcp(0, "COM5");
     UnitLink link(view, std::move(listing), [] { return std::unique_ptr<CommPort>{}; });
     link.ConnectTick();
     link.ConnectTick();
-    EXPECT_EQ(view.LastText(kPanelLinkText), kOffLine);
+    EXPECT_TRUE(view.ShownDown());
     EXPECT_EQ(link.Data().LinkUp, kFalse);
 }
 

@@ -16,7 +16,7 @@
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/log_collection.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
@@ -57,7 +57,7 @@ class WireTrace {
         m_unit.answers = [](int record, int sending) { return record != 4 || sending > 1; };
         m_port->OnWrite([this](const Bytes& frame) { OnWrite(frame); });
         m_link = std::make_unique<UnitLink>(m_lamps, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(*m_link, m_lamps, m_view);
+        m_collection = std::make_unique<LogCollection>(*m_link, m_view);
         m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
         m_link->Discover();
     }
@@ -137,7 +137,7 @@ class WireTrace {
     bool m_supervising = false;
     int m_supervisionDue = 0;
     std::ostringstream m_trace;
-    test::RecordingLinkView m_lamps;
+    test::RecordingLinkEvents m_lamps;
     QuietCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakePortListing* m_listing = nullptr;

@@ -23,7 +23,7 @@
 #include "data/csv_export.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 #include "ui/frm_log_disp.h"
@@ -110,7 +110,7 @@ class LogDispTest : public ::testing::Test {
     // Opens the window with the unit reporting `ovgrMode`.
     void Open(const char* ovgrMode = "機能あり") {
         m_link->Data().NowValue.OvgrModeText = ovgrMode;
-        m_screen = std::make_unique<frmLogDisp>(*m_link, m_lamps, [this](int ms) { m_intervals.push_back(ms); });
+        m_screen = std::make_unique<frmLogDisp>(*m_link, [this](int ms) { m_intervals.push_back(ms); });
         m_screen->SetToday([] { return QDate(2024, 1, 15); });
         m_screen->SetNotice([this](const QString& title, const QString& text) {
             m_notices.emplace_back(title, text);
@@ -174,7 +174,7 @@ class LogDispTest : public ::testing::Test {
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    RecordingLinkView m_lamps;
+    RecordingLinkEvents m_lamps;
     ScriptedLogUnit m_unit;
     FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "link/fake_comm_port.h"
-#include "link/recording_link_view.h"
+#include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/unit_link.h"
 #include "sim/simulated_unit.h"
@@ -321,7 +321,7 @@ TEST_F(UnitSetting, WriteWithThePcClockSendsTheTimeOfThePress) {
     test::FakeCommPort port;
     port.OpenAnything();
     ASSERT_NE(port.OpenPort(), 0);
-    test::RecordingLinkView view;
+    test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     SendRequest(m_data, port, view);
     ASSERT_EQ(port.Writes().size(), 1U);
@@ -379,7 +379,7 @@ TEST_F(UnitSetting, InitialiseAfterWriteBeforeTheNextTickSendsOnlyTheInitialise)
     test::FakeCommPort port;
     port.OpenAnything();
     ASSERT_NE(port.OpenPort(), 0);
-    test::RecordingLinkView view;
+    test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     for (int tick = 0; tick < 4; ++tick) {
         SendRequest(m_data, port, view);
@@ -401,7 +401,7 @@ TEST_F(UnitSetting, AQueuedWriteLeavesAfterTheScreenHasClosed) {
     test::FakeCommPort port;
     port.OpenAnything();
     ASSERT_NE(port.OpenPort(), 0);
-    test::RecordingLinkView view;
+    test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     SendRequest(m_data, port, view);
     ASSERT_EQ(port.Writes().size(), 1U);
@@ -442,11 +442,7 @@ class ScopedRuntimeDir {
     std::string m_path;
 };
 
-class IgnoringView : public LinkView {
-  public:
-    void ShowPanelText(int /*panel*/, const std::string& /*text*/) override {}
-    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
-};
+class IgnoringView : public LinkEvents {};
 
 // Stands in for the window's two timers (faster than theirs; nothing here depends on the pace) until
 // `done` holds; false after a generous time-out.

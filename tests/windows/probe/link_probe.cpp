@@ -33,6 +33,9 @@ using namespace std::chrono_literals;
 constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
 constexpr int kDefaultSeconds = 60;
+// The link texts the window would show.
+const std::string kOnLine = "ON LINE";
+const std::string kOffLine = "OFF LINE";
 
 void printLine(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -40,18 +43,20 @@ void printLine(const std::string& line) {
     std::fflush(stdout);
 }
 
-class PrintingView final : public tessarin::LinkView {
+// Prints the link text the window would show, each time it changes.
+class PrintingView final : public tessarin::LinkEvents {
   public:
-    void ShowPanelText(int panel, const std::string& text) override {
-        if (panel == tessarin::kPanelLinkText && text != m_linkText) {
+    void LinkUp() override { show(kOnLine); }
+    void LinkDown(tessarin::LinkDownReason /*reason*/) override { show(kOffLine); }
+    [[nodiscard]] const std::string& LinkText() const { return m_linkText; }
+
+  private:
+    void show(const std::string& text) {
+        if (text != m_linkText) {
             m_linkText = text;
             printLine("link " + text);
         }
     }
-    void ShowPanelPicture(int /*panel*/, const std::string& /*pictureName*/) override {}
-    [[nodiscard]] const std::string& LinkText() const { return m_linkText; }
-
-  private:
     std::string m_linkText;
 };
 
@@ -138,13 +143,13 @@ int main(int argc, char** argv) {
             const bool listedBefore =
                 !name.empty() &&
                 !listing->ReadRegText(tessarin::kHkeyLocalMachine, tessarin::kSerialCommKey, name).empty();
-            const bool wasOnLine = view.LinkText() == tessarin::kOnLine;
+            const bool wasOnLine = view.LinkText() == kOnLine;
             link.ConnectTick();
             if (wasOnLine && !listedBefore && !goneReported) {
                 goneReported = true;
                 printLine("gone-before-tick " + std::to_string(tick) + " link-after " + view.LinkText());
             }
-            if (view.LinkText() == tessarin::kOnLine) {
+            if (view.LinkText() == kOnLine) {
                 goneReported = false;
             }
             const auto& data = link.Data();
