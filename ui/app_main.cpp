@@ -9,6 +9,7 @@
 #include "ui/app_version.h"
 #include "ui/frm_mid_main.h"
 #include "ui/pictures.h"
+#include "ui/qt_translations.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -89,6 +90,7 @@ std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder, const s
 }
 
 void InitProgramLook() {
+    InstallQtJapaneseTranslation();
     InstallFontSubstitutions();
     QApplication::setFont(UiFont(kPointSizeNormal));
     QApplication::setWindowIcon(ProgramIcon());

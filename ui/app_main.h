@@ -34,7 +34,8 @@ void ShowAlreadyRunning();
 std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder,
                                                   const std::function<void()>& refuse = ShowAlreadyRunning);
 
-// Fonts, default font and icon of the program. Call once after the QApplication exists.
+// Qt's own texts in Japanese, fonts, default font and icon of the program. Call once after the QApplication
+// exists and before any window is built.
 void InitProgramLook();
 
 // The program: refuses a second instance, loads the main window, shows the current-value screen and
