@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -24,6 +23,7 @@
 #include "data/log_record_decoder.h"
 #include "link/unit_link.h"
 #include "ui/dlg_msg_box.h"
+#include "ui/save_file_dialog.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
@@ -63,6 +63,7 @@ class GridCellDelegate final : public QStyledItemDelegate {
 constexpr const char* kTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
 constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
 constexpr const char* kCsvFilter = "CSVファイル(*.csv)";
+constexpr const char* kCsvSuffix = "csv";
 constexpr const char* kOvgrPresent = "機能あり";
 constexpr const char* kOvgrAbsent = "機能なし";
 constexpr const char* kNoData = "データ無し";
@@ -157,8 +158,7 @@ frmLogDisp::~frmLogDisp() {
 void frmLogDisp::Form_Load(LinkView& lamps) {
     m_saveDialog = [this](const QString& proposedName, const QString& filter) {
         // Overwriting is asked with the program's own confirmation, not the dialog's.
-        return QFileDialog::getSaveFileName(this, QString(), proposedName, filter, nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        return AskSaveFileName(this, proposedName, filter, QString::fromUtf8(kCsvSuffix));
     };
     m_confirm = [this](const QString& message, const QString& title) { return ShowMsgDialog(message, title, this); };
     m_notice = [this](const QString& title, const QString& text) {

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -28,6 +31,7 @@
 #include "link/unit_link.h"
 #include "ui/frm_log_disp.h"
 #include "ui/twips.h"
+#include "ui_test_support.h"
 
 namespace tessarin::test {
 namespace {
@@ -120,11 +124,13 @@ class LogDispTest : public ::testing::Test {
             m_questions.emplace_back(title, message);
             return m_answer;
         });
-        m_screen->SetSaveDialog([this](const QString& proposed, const QString& filter) {
-            m_proposed.push_back(proposed);
-            m_filter = filter;
-            return m_chosen;
-        });
+        if (!m_realSaveDialog) {
+            m_screen->SetSaveDialog([this](const QString& proposed, const QString& filter) {
+                m_proposed.push_back(proposed);
+                m_filter = filter;
+                return m_chosen;
+            });
+        }
         m_screen->show();
     }
 
@@ -186,6 +192,7 @@ class LogDispTest : public ::testing::Test {
     std::vector<QString> m_proposed;
     QString m_filter;
     QString m_chosen;
+    bool m_realSaveDialog = false;  // the screen's own save dialog instead of m_chosen
     QTemporaryDir m_folder;
 };
 
@@ -517,6 +524,32 @@ TEST_F(LogDispTest, SaveAsksBeforeOverwriting) {
     Click("cmdLogExport");
     EXPECT_EQ(m_proposed.size(), 3U);
     EXPECT_EQ(m_questions.size(), 2U);
+}
+
+TEST_F(LogDispTest, ANameTypedWithoutExtensionIsSavedAndAskedAboutAsCsv) {
+    m_realSaveDialog = true;
+    Open();
+    ASSERT_TRUE(Collect(2));
+    const QString withExtension = Saved("visit.csv");
+    {
+        std::ofstream old(std::filesystem::path(withExtension.toStdString()), std::ios::binary);
+        old << "old contents";
+    }
+    QString proposed;
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        proposed = field->text();
+        field->setText(Saved("visit"));
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    m_answer = 1;
+    Click("cmdLogExport");
+    EXPECT_EQ(proposed, QStringLiteral("20240115_ovgr"));
+    ASSERT_EQ(m_questions.size(), 1U);
+    EXPECT_EQ(m_questions[0].second, QStringLiteral("既に同じファイル名「") + withExtension +
+                                         QStringLiteral("」が存在します。 \r\n上書きしますか？"));
+    EXPECT_EQ(SplitLines(ReadAll(withExtension)).size(), 11U);
+    EXPECT_FALSE(QFileInfo::exists(Saved("visit")));
 }
 
 TEST_F(LogDispTest, SaveNothingWithoutALog) {
