@@ -23,6 +23,7 @@
 #include "data/log_record_decoder.h"
 #include "link/unit_link.h"
 #include "ui/dlg_msg_box.h"
+#include "ui/enter_presses_button.h"
 #include "ui/save_file_dialog.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
@@ -266,6 +267,7 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     connect(m_cmdLogDelete, &QPushButton::clicked, this, &frmLogDisp::cmdLogDelete_Click);
     connect(m_cmdLogExport, &QPushButton::clicked, this, &frmLogDisp::cmdLogExport_Click);
     connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
+    PressFocusedButtonOnEnter(*this);
 
     installRecordHandler();
 }

@@ -552,6 +552,18 @@ TEST_F(LogDispTest, ANameTypedWithoutExtensionIsSavedAndAskedAboutAsCsv) {
     EXPECT_FALSE(QFileInfo::exists(Saved("visit")));
 }
 
+TEST_F(LogDispTest, EnterOnTheFocusedButtonPressesIt) {
+    Open();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QPushButton* inport = Button("cmdLogInport");
+        inport->setFocus();
+        QTest::keyClick(inport, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(m_link->Data().LogBusy, 1) << "starts";
+        QTest::keyClick(inport, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(m_link->Data().LogBusy, 0) << "aborts";
+    }
+}
+
 TEST_F(LogDispTest, SaveNothingWithoutALog) {
     Open();
     m_chosen = Saved("nothing.csv");
