@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -227,9 +228,23 @@ void frmLogDisp::Form_Load(LinkView& lamps) {
     m_lblLogNo->setObjectName(QStringLiteral("lblLogNo"));
     m_lblLogNo->setFont(controls);
     m_lblLogNo->setMinimumWidth(Twips(2000));
+    m_prgLogNo = new QProgressBar;
+    m_prgLogNo->setObjectName(QStringLiteral("prgLogNo"));
+    m_prgLogNo->setFont(controls);
+    m_prgLogNo->setFormat(QStringLiteral("%v/%m"));
+    m_prgLogNo->setMinimumWidth(Twips(2000));
+    m_prgLogNo->hide();
+    // A button hidden on one tab keeps its place, so that the others stay where the operator's hand is;
+    // so does the progress bar between collections.
+    for (QWidget* keepsItsPlace : {static_cast<QWidget*>(m_cmdLogDelete), static_cast<QWidget*>(m_prgLogNo)}) {
+        QSizePolicy policy = keepsItsPlace->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        keepsItsPlace->setSizePolicy(policy);
+    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_lblLogNo);
+    buttons->addWidget(m_prgLogNo);
     buttons->addStretch(1);
     buttons->addWidget(m_cmdLogInport);
     buttons->addWidget(m_cmdLogDelete);
@@ -550,7 +565,13 @@ void frmLogDisp::cmdLogExport_Click() {
 
 // --- the collection's view ---
 
-void frmLogDisp::ShowProgress(const std::string& text) { m_lblLogNo->setText(fromUtf8(text)); }
+void frmLogDisp::ShowProgress(const std::string& text) {
+    m_lblLogNo->setText(fromUtf8(text));
+    // The label names the record being asked for; the bar shows how far that is along the log.
+    if (!text.empty() && m_collection->Running()) {
+        m_prgLogNo->setValue(m_data.SendData[0]);
+    }
+}
 
 void frmLogDisp::SetConnectInterval(std::chrono::milliseconds interval) {
     if (m_setConnectInterval) {
@@ -573,6 +594,9 @@ void frmLogDisp::CollectionStarted(int tab) {
     setGridRows(tab, kRowsWhileCollecting[tab]);
     m_cmdLogDelete->setEnabled(false);
     m_cmdLogExport->setEnabled(false);
+    m_prgLogNo->setRange(0, LogRecordCountForTab(tab));
+    m_prgLogNo->setValue(0);
+    m_prgLogNo->show();
 }
 
 void frmLogDisp::CollectionEnded() {
@@ -581,6 +605,7 @@ void frmLogDisp::CollectionEnded() {
     m_cmdLogDelete->setEnabled(true);
     m_cmdLogExport->setEnabled(true);
     m_sstab1->setEnabled(true);
+    m_prgLogNo->hide();
 }
 
 void frmLogDisp::CollectionCompleted(int tab, int recordCount) {

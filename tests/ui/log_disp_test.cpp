@@ -8,13 +8,16 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -552,6 +555,30 @@ TEST_F(LogDispTest, ANameTypedWithoutExtensionIsSavedAndAskedAboutAsCsv) {
     EXPECT_FALSE(QFileInfo::exists(Saved("visit")));
 }
 
+TEST_F(LogDispTest, ButtonsKeepTheirPlacesOnEveryTab) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_screen.get()));
+    const char* names[] = {"cmdLogInport", "cmdLogDelete", "cmdLogExport"};
+    auto places = [&] {
+        m_screen->layout()->activate();
+        std::vector<int> x;
+        for (const char* name : names) {
+            x.push_back(Button(name)->mapTo(m_screen.get(), QPoint(0, 0)).x());
+        }
+        return x;
+    };
+    const std::vector<int> first = places();
+    for (int tab : {1, 2, 0}) {
+        SelectTab(tab);
+        EXPECT_EQ(places(), first) << "tab " << tab;
+    }
+    // A collection's progress bar comes and goes without moving them either.
+    Click("cmdLogInport");
+    Run(200);
+    EXPECT_TRUE(Find<QProgressBar>("prgLogNo")->isVisible());
+    EXPECT_EQ(places(), first);
+}
+
 TEST_F(LogDispTest, EnterOnTheFocusedButtonPressesIt) {
     Open();
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -561,6 +588,41 @@ TEST_F(LogDispTest, EnterOnTheFocusedButtonPressesIt) {
         EXPECT_EQ(m_link->Data().LogBusy, 1) << "starts";
         QTest::keyClick(inport, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         EXPECT_EQ(m_link->Data().LogBusy, 0) << "aborts";
+    }
+}
+
+TEST_F(LogDispTest, ProgressBarShowsTheRecordOfTheLogWhileCollecting) {
+    Open();
+    auto* bar = Find<QProgressBar>("prgLogNo");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    struct Case {
+        int tab;
+        int records;
+    };
+    for (const Case c : {Case{0, 100}, Case{1, 10}}) {
+        m_unit.delayMs = 95;  // one record per supervision tick, none asked twice
+        SelectTab(c.tab);
+        Click("cmdLogInport");
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_EQ(bar->maximum(), c.records);
+        std::vector<int> values;
+        while (Supervision()->isActive() && m_now < 600000) {
+            Step();
+            const QString label = Find<QLabel>("lblLogNo")->text();
+            if (label.startsWith(QStringLiteral("ログNo："))) {
+                // The label keeps its text; the bar stands at the record the label names.
+                EXPECT_EQ(label, QStringLiteral("ログNo：%1").arg(bar->value())) << c.tab;
+                if (values.empty() || values.back() != bar->value()) {
+                    values.push_back(bar->value());
+                }
+            }
+        }
+        EXPECT_FALSE(bar->isVisible()) << c.tab;
+        ASSERT_FALSE(values.empty());
+        EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << c.tab;
+        EXPECT_EQ(values.front(), 1);
+        EXPECT_EQ(values.back(), c.records);
     }
 }
 
