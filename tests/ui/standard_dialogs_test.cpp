@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,11 +51,17 @@ const QStringList kEnglishTexts = {QStringLiteral("Save As"),
                                    QStringLiteral("&Copy"),
                                    QStringLiteral("&Paste"),
                                    QStringLiteral("Delete"),
-                                   QStringLiteral("Select All")};
+                                   QStringLiteral("Select All"),
+                                   QStringLiteral("Folder"),
+                                   QStringLiteral("File")};
 
-// Every text the dialog shows: caption, labels, buttons (tooltips of the tool buttons too), column headings.
+// Every text the dialog shows: caption, labels, buttons (tooltips of the tool buttons too), column headings,
+// the kind of a folder and of a file without extension.
 QStringList ShownTexts(QFileDialog* dialog) {
     QStringList texts{dialog->windowTitle()};
+    if (const QAbstractFileIconProvider* kinds = dialog->iconProvider()) {
+        texts << kinds->type(QFileInfo(QDir::tempPath())) << kinds->type(QFileInfo(QDir::root().filePath("bin/sh")));
+    }
     for (const QLabel* label : dialog->findChildren<QLabel*>()) {
         texts << label->text();
     }
