@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -87,13 +89,25 @@ QStringList EnglishAmong(const QStringList& texts) {
     return english;
 }
 
-// Types `name` into the open save dialog's name field and presses Enter there.
+// The button that accepts the dialog: it reads 保存 for a file name and turns into 開く while the name field
+// seems to hold a folder.
+QPushButton* AcceptButton(QFileDialog* dialog) {
+    const auto* box = dialog->findChild<QDialogButtonBox*>();
+    return box == nullptr ? nullptr : qobject_cast<QPushButton*>(box->button(QDialogButtonBox::Save));
+}
+
+// Types `name` into the open save dialog's name field and presses Enter there, once the dialog has looked
+// the name up (the button says 保存 again), as it has by the time a person reaches for the key.
 void TypeNameAndEnter(const QString& name) {
     WhenModalShows<QFileDialog>([name](QFileDialog* dialog) {
         auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QPushButton* accept = AcceptButton(dialog);
         ASSERT_NE(field, nullptr);
+        ASSERT_NE(accept, nullptr);
+        const QString saveText = accept->text();
         field->clear();
         QTest::keyClicks(field, name);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return accept->text() == saveText; }, 5000));
         QTest::keyClick(field, Qt::Key_Return);
         if (dialog->isVisible()) {
             dialog->reject();  // the name was refused: the test sees ""
@@ -149,8 +163,9 @@ TEST(StandardDialogs, SaveDialogAddsTheExtensionToANameWithoutOne) {
         {"log.txt", "log.txt"},  // an extension of the operator's own stays
     };
     for (const Case& c : cases) {
-        TypeNameAndEnter(folder.filePath(QString::fromUtf8(c.typed)));
-        const QString chosen = AskSaveFileName(nullptr, QStringLiteral("proposed"), kCsvFilter, QStringLiteral("csv"));
+        TypeNameAndEnter(QString::fromUtf8(c.typed));
+        const QString chosen =
+            AskSaveFileName(nullptr, folder.filePath(QStringLiteral("proposed")), kCsvFilter, QStringLiteral("csv"));
         EXPECT_EQ(chosen, folder.filePath(QString::fromUtf8(c.chosen))) << c.typed;
     }
 }
