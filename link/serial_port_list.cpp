@@ -188,12 +188,16 @@ SerialPortEntry ftdiEntry(std::uint32_t index, std::uint32_t k) {
 
 }  // namespace
 
+std::filesystem::path UserTempFolder(const std::filesystem::path& tempRoot) {
+    return tempRoot / ("tessarin-" + std::to_string(::getuid()));
+}
+
 std::filesystem::path SerialPortListFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe): read on one thread
     if (runtime != nullptr && *runtime != '\0') {
         return std::filesystem::path(runtime) / "tessarin" / "serialcomm";
     }
-    return std::filesystem::path("/tmp") / ("tessarin-" + std::to_string(::getuid())) / "serialcomm";
+    return UserTempFolder() / "serialcomm";
 }
 
 bool FolderIsPrivate(const std::filesystem::path& folder) {

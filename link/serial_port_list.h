@@ -64,6 +64,10 @@ std::optional<std::uint32_t> VcpIndexOfValueName(std::string_view valueName);
 // every port bound to the driver and does not exist while the driver is not loaded.
 std::filesystem::path FtdiDriverFolder(const std::filesystem::path& sysfsTtyRoot);
 
+// The user's own folder in the temporary folder `tempRoot`: <tempRoot>/tessarin-<uid>. With "/tmp" it is the
+// folder that holds the list when XDG_RUNTIME_DIR is unset or empty.
+std::filesystem::path UserTempFolder(const std::filesystem::path& tempRoot = "/tmp");
+
 // The folder of the list, from the environment at the time of the call.
 std::filesystem::path SerialPortListFolder();
 

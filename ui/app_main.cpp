@@ -6,9 +6,18 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "link/serial_port_list.h"
+#endif
+
 #include "ui/app_version.h"
 #include "ui/frm_mid_main.h"
 #include "ui/pictures.h"
+#include "ui/qt_translations.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -34,11 +43,22 @@ bool MakePrivateFolder(const QString& path) {
 }  // namespace
 
 QString InstanceLockFolder() {
+#ifdef _WIN32
     // Qt hands out the runtime folder only when it belongs to the user and is private to them.
     const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!runtime.isEmpty()) {
         return runtime;
     }
+#else
+    // Never the runtime folder: a start from a shell without XDG_RUNTIME_DIR would look elsewhere and miss
+    // the running instance. The user's own folder in the temporary folder is the same in every session.
+    const std::filesystem::path own = UserTempFolder(QFile::encodeName(QDir::tempPath()).toStdString());
+    ::mkdir(own.c_str(), S_IRWXU);  // an existing folder is checked below, whoever made it
+    if (FolderIsPrivate(own)) {
+        return QFile::decodeName(QByteArray::fromStdString(own.string()));
+    }
+#endif
+    // Someone else owns or may write to that folder: a private one in the user's home instead.
     QString home = QDir::homePath();
     if (home.isEmpty()) {
         home = QDir::currentPath();
@@ -89,6 +109,7 @@ std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder, const s
 }
 
 void InitProgramLook() {
+    InstallQtJapaneseTranslation();
     InstallFontSubstitutions();
     QApplication::setFont(UiFont(kPointSizeNormal));
     QApplication::setWindowIcon(ProgramIcon());

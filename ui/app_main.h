@@ -8,8 +8,10 @@
 
 namespace tessarin {
 
-// The folder that holds the single-instance lock: the user's runtime folder when the system provides a
-// private one, else a private folder in the user's own data area. Never a folder that others can write.
+// The folder that holds the single-instance lock, the same whether or not XDG_RUNTIME_DIR is set: the
+// user's own folder tessarin-<uid> in the temporary folder (TMPDIR, else /tmp), created 0700 when missing;
+// when that folder is not private to the user, .tessarin in the user's home. Never a folder that others can
+// write. (On Windows: the runtime folder Qt offers, else the home one.)
 QString InstanceLockFolder();
 
 // The program's single-instance lock in `folder`. A lock left behind by a program that crashed is
@@ -34,7 +36,8 @@ void ShowAlreadyRunning();
 std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder,
                                                   const std::function<void()>& refuse = ShowAlreadyRunning);
 
-// Fonts, default font and icon of the program. Call once after the QApplication exists.
+// Qt's own texts in Japanese, fonts, default font and icon of the program. Call once after the QApplication
+// exists and before any window is built.
 void InitProgramLook();
 
 // The program: refuses a second instance, loads the main window, shows the current-value screen and

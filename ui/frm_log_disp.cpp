@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -10,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -24,6 +24,8 @@
 #include "data/log_record_decoder.h"
 #include "link/unit_link.h"
 #include "ui/dlg_msg_box.h"
+#include "ui/enter_presses_button.h"
+#include "ui/save_file_dialog.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
@@ -62,6 +64,7 @@ class GridCellDelegate final : public QStyledItemDelegate {
 
 constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
 constexpr const char* kCsvFilter = "CSVファイル(*.csv)";
+constexpr const char* kCsvSuffix = "csv";
 constexpr const char* kOvgrPresent = "機能あり";
 constexpr const char* kOvgrAbsent = "機能なし";
 constexpr const char* kNoData = "データ無し";
@@ -156,8 +159,7 @@ frmLogDisp::~frmLogDisp() {
 void frmLogDisp::Form_Load() {
     m_saveDialog = [this](const QString& proposedName, const QString& filter) {
         // Overwriting is asked with the program's own confirmation, not the dialog's.
-        return QFileDialog::getSaveFileName(this, QString(), proposedName, filter, nullptr,
-                                            QFileDialog::DontConfirmOverwrite);
+        return AskSaveFileName(this, proposedName, filter, QString::fromUtf8(kCsvSuffix));
     };
     m_confirm = [this](const QString& message, const QString& title) { return ShowMsgDialog(message, title, this); };
     m_notice = [this](const QString& title, const QString& text) {
@@ -225,9 +227,23 @@ void frmLogDisp::Form_Load() {
     m_lblLogNo->setObjectName(QStringLiteral("lblLogNo"));
     m_lblLogNo->setFont(controls);
     m_lblLogNo->setMinimumWidth(Twips(2000));
+    m_prgLogNo = new QProgressBar;
+    m_prgLogNo->setObjectName(QStringLiteral("prgLogNo"));
+    m_prgLogNo->setFont(controls);
+    m_prgLogNo->setFormat(QStringLiteral("%v/%m"));
+    m_prgLogNo->setMinimumWidth(Twips(2000));
+    m_prgLogNo->hide();
+    // A button hidden on one tab keeps its place, so that the others stay where the operator's hand is;
+    // so does the progress bar between collections.
+    for (QWidget* keepsItsPlace : {static_cast<QWidget*>(m_cmdLogDelete), static_cast<QWidget*>(m_prgLogNo)}) {
+        QSizePolicy policy = keepsItsPlace->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        keepsItsPlace->setSizePolicy(policy);
+    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_lblLogNo);
+    buttons->addWidget(m_prgLogNo);
     buttons->addStretch(1);
     buttons->addWidget(m_cmdLogInport);
     buttons->addWidget(m_cmdLogDelete);
@@ -265,6 +281,7 @@ void frmLogDisp::Form_Load() {
     connect(m_cmdLogDelete, &QPushButton::clicked, this, &frmLogDisp::cmdLogDelete_Click);
     connect(m_cmdLogExport, &QPushButton::clicked, this, &frmLogDisp::cmdLogExport_Click);
     connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
+    PressFocusedButtonOnEnter(*this);
 
     installRecordHandler();
 }
@@ -547,7 +564,13 @@ void frmLogDisp::cmdLogExport_Click() {
 
 // --- the collection's view ---
 
-void frmLogDisp::ShowProgress(const std::string& text) { m_lblLogNo->setText(fromUtf8(text)); }
+void frmLogDisp::ShowProgress(const std::string& text) {
+    m_lblLogNo->setText(fromUtf8(text));
+    // The label names the record being asked for; the bar shows how far that is along the log.
+    if (!text.empty() && m_collection->Running()) {
+        m_prgLogNo->setValue(m_data.SendData[0]);
+    }
+}
 
 void frmLogDisp::SetConnectInterval(std::chrono::milliseconds interval) {
     if (m_setConnectInterval) {
@@ -570,6 +593,9 @@ void frmLogDisp::CollectionStarted(int tab) {
     setGridRows(tab, kRowsWhileCollecting[tab]);
     m_cmdLogDelete->setEnabled(false);
     m_cmdLogExport->setEnabled(false);
+    m_prgLogNo->setRange(0, LogRecordCountForTab(tab));
+    m_prgLogNo->setValue(0);
+    m_prgLogNo->show();
 }
 
 void frmLogDisp::CollectionEnded() {
@@ -578,6 +604,7 @@ void frmLogDisp::CollectionEnded() {
     m_cmdLogDelete->setEnabled(true);
     m_cmdLogExport->setEnabled(true);
     m_sstab1->setEnabled(true);
+    m_prgLogNo->hide();
 }
 
 void frmLogDisp::CollectionCompleted(int tab, int recordCount) {

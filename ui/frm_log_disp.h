@@ -23,6 +23,7 @@
 #include "link/log_collection.h"
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTabWidget;
 class QTableWidget;
@@ -136,6 +137,7 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     QPushButton* m_cmdLogDelete = nullptr;
     QPushButton* m_cmdLogExport = nullptr;
     QLabel* m_lblLogNo = nullptr;
+    QProgressBar* m_prgLogNo = nullptr;  // n of the log's records while a collection runs
     QTimer* m_tmrComLog = nullptr;
     QTimer* m_fitTimer = nullptr;
     std::array<bool, kLogTabCount> m_fitPending{};

@@ -90,6 +90,10 @@ void frmMidMain::MDIForm_Load() {
     m_reportDialogs = DefaultVisitReportDialogs(this);
     m_mdiArea = new QMdiArea;
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    // On a small screen a child window may be larger than the work area: its lower part and its buttons
+    // must still be reachable.
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     buildMenus();
     buildStatusBars();
 

@@ -19,6 +19,7 @@
 #include "data/settings_codec.h"
 #include "link/request_cycle.h"
 #include "ui/dlg_msg_box.h"
+#include "ui/enter_presses_button.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -105,6 +106,7 @@ void selectNumber(QComboBox* list, int number) {
 frmUnitSetting::frmUnitSetting(DeviceData& deviceData, Clock clock, QWidget* parent)
     : QWidget(parent), m_data(deviceData), m_clock(std::move(clock)) {
     buildWindow();
+    PressFocusedButtonOnEnter(*this);
     Form_Load();
 }
 

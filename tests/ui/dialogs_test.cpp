@@ -43,6 +43,14 @@ TEST(MsgDialog, AnswersByTheWayItIsClosed) {
              QTest::keyClick(d->focusWidget(), Qt::Key_Return);
          },
          kDlgOk},
+        {"keypad Enter at once",
+         [](dlgMsgBox* d) { QTest::keyClick(d->focusWidget(), Qt::Key_Enter, Qt::KeypadModifier); }, kDlgCancel},
+        {"Tab to OK, keypad Enter",
+         [](dlgMsgBox* d) {
+             d->findChild<QPushButton*>("cmdButton0")->setFocus();
+             QTest::keyClick(d->focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+         },
+         kDlgOk},
     };
     for (const AnswerCase& c : cases) {
         WhenModalShows<dlgMsgBox>(c.act);

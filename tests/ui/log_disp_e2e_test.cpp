@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -210,6 +211,35 @@ TEST_F(LogDispE2e, AllThreeLogs) {
         EXPECT_EQ(m_screen->GridCell(2, n, 1) == QStringLiteral("データ無し"), payload[8] == 0xFF) << n;
     }
     EXPECT_TRUE(m_notices.empty());
+}
+
+TEST_F(LogDispE2e, ProgressBarFollowsTheCollectionAndHidesAtItsEnd) {
+    auto* bar = m_screen->findChild<QProgressBar*>(QStringLiteral("prgLogNo"));
+    auto* label = m_screen->findChild<QLabel*>(QStringLiteral("lblLogNo"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    QTest::mouseClick(Inport(), Qt::LeftButton);
+    ASSERT_TRUE(Running());
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 100);
+    // Watched from a timer of its own, as the operator would see it between the program's ticks.
+    std::vector<int> seen;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (bar->isVisible() && label->text().startsWith(QStringLiteral("ログNo："))) {
+            seen.push_back(bar->value());
+        }
+    });
+    watch.start(25);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Running(); }, kCollectionPatienceMs));
+    watch.stop();
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_TRUE(m_notices.empty());
+    ASSERT_GT(seen.size(), 10U);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_GE(seen.front(), 1);
+    EXPECT_GE(seen.back(), 90) << "it went all the way";
+    EXPECT_LE(seen.back(), 100);
 }
 
 TEST_F(LogDispE2e, DroppedAnswersAreAskedForAgain) {

@@ -4,14 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,6 +34,7 @@
 #include "link/unit_link.h"
 #include "ui/frm_log_disp.h"
 #include "ui/twips.h"
+#include "ui_test_support.h"
 
 namespace tessarin::test {
 namespace {
@@ -120,11 +127,13 @@ class LogDispTest : public ::testing::Test {
             m_questions.emplace_back(title, message);
             return m_answer;
         });
-        m_screen->SetSaveDialog([this](const QString& proposed, const QString& filter) {
-            m_proposed.push_back(proposed);
-            m_filter = filter;
-            return m_chosen;
-        });
+        if (!m_realSaveDialog) {
+            m_screen->SetSaveDialog([this](const QString& proposed, const QString& filter) {
+                m_proposed.push_back(proposed);
+                m_filter = filter;
+                return m_chosen;
+            });
+        }
         m_screen->show();
     }
 
@@ -187,6 +196,7 @@ class LogDispTest : public ::testing::Test {
     std::vector<QString> m_proposed;
     QString m_filter;
     QString m_chosen;
+    bool m_realSaveDialog = false;  // the screen's own save dialog instead of m_chosen
     QTemporaryDir m_folder;
 };
 
@@ -518,6 +528,103 @@ TEST_F(LogDispTest, SaveAsksBeforeOverwriting) {
     Click("cmdLogExport");
     EXPECT_EQ(m_proposed.size(), 3U);
     EXPECT_EQ(m_questions.size(), 2U);
+}
+
+TEST_F(LogDispTest, ANameTypedWithoutExtensionIsSavedAndAskedAboutAsCsv) {
+    m_realSaveDialog = true;
+    Open();
+    ASSERT_TRUE(Collect(2));
+    const QString withExtension = Saved("visit.csv");
+    {
+        std::ofstream old(std::filesystem::path(withExtension.toStdString()), std::ios::binary);
+        old << "old contents";
+    }
+    QString proposed;
+    WhenModalShows<QFileDialog>([&](QFileDialog* dialog) {
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        proposed = field->text();
+        field->setText(Saved("visit"));
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    m_answer = 1;
+    Click("cmdLogExport");
+    EXPECT_EQ(proposed, QStringLiteral("20240115_ovgr"));
+    ASSERT_EQ(m_questions.size(), 1U);
+    EXPECT_EQ(m_questions[0].second, QStringLiteral("既に同じファイル名「") + withExtension +
+                                         QStringLiteral("」が存在します。 \r\n上書きしますか？"));
+    EXPECT_EQ(SplitLines(ReadAll(withExtension)).size(), 11U);
+    EXPECT_FALSE(QFileInfo::exists(Saved("visit")));
+}
+
+TEST_F(LogDispTest, ButtonsKeepTheirPlacesOnEveryTab) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_screen.get()));
+    const char* names[] = {"cmdLogInport", "cmdLogDelete", "cmdLogExport"};
+    auto places = [&] {
+        m_screen->layout()->activate();
+        std::vector<int> x;
+        for (const char* name : names) {
+            x.push_back(Button(name)->mapTo(m_screen.get(), QPoint(0, 0)).x());
+        }
+        return x;
+    };
+    const std::vector<int> first = places();
+    for (int tab : {1, 2, 0}) {
+        SelectTab(tab);
+        EXPECT_EQ(places(), first) << "tab " << tab;
+    }
+    // A collection's progress bar comes and goes without moving them either.
+    Click("cmdLogInport");
+    Run(200);
+    EXPECT_TRUE(Find<QProgressBar>("prgLogNo")->isVisible());
+    EXPECT_EQ(places(), first);
+}
+
+TEST_F(LogDispTest, EnterOnTheFocusedButtonPressesIt) {
+    Open();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        QPushButton* inport = Button("cmdLogInport");
+        inport->setFocus();
+        QTest::keyClick(inport, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(m_link->Data().LogBusy, 1) << "starts";
+        QTest::keyClick(inport, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_EQ(m_link->Data().LogBusy, 0) << "aborts";
+    }
+}
+
+TEST_F(LogDispTest, ProgressBarShowsTheRecordOfTheLogWhileCollecting) {
+    Open();
+    auto* bar = Find<QProgressBar>("prgLogNo");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FALSE(bar->isVisible());
+    struct Case {
+        int tab;
+        int records;
+    };
+    for (const Case c : {Case{0, 100}, Case{1, 10}}) {
+        m_unit.delayMs = 95;  // one record per supervision tick, none asked twice
+        SelectTab(c.tab);
+        Click("cmdLogInport");
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_EQ(bar->maximum(), c.records);
+        std::vector<int> values;
+        while (Supervision()->isActive() && m_now < 600000) {
+            Step();
+            const QString label = Find<QLabel>("lblLogNo")->text();
+            if (label.startsWith(QStringLiteral("ログNo："))) {
+                // The label keeps its text; the bar stands at the record the label names.
+                EXPECT_EQ(label, QStringLiteral("ログNo：%1").arg(bar->value())) << c.tab;
+                if (values.empty() || values.back() != bar->value()) {
+                    values.push_back(bar->value());
+                }
+            }
+        }
+        EXPECT_FALSE(bar->isVisible()) << c.tab;
+        ASSERT_FALSE(values.empty());
+        EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << c.tab;
+        EXPECT_EQ(values.front(), 1);
+        EXPECT_EQ(values.back(), c.records);
+    }
 }
 
 TEST_F(LogDispTest, SaveNothingWithoutALog) {

@@ -13,11 +13,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <string>
 
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
@@ -219,6 +221,55 @@ TEST(MainWindow, ClosingTheChildItselfLeavesNoActiveChild) {
     EXPECT_EQ(window->ActiveChild(), nullptr);
     QTest::keyClick(window.get(), Qt::Key_F1);
     EXPECT_NE(window->ActiveChild(), nullptr);
+}
+
+// Each child window in a main window made small, or opened in one: the work area shows scroll bars where the
+// child is larger than the visible area, and the child's far corner, where its buttons are, can be brought
+// into view; made large again, the scroll bars go.
+TEST(MainWindow, WorkAreaScrollsToAChildLargerThanItself) {
+    struct Case {
+        const char* child;
+        void (frmMidMain::*open)();
+    };
+    const Case cases[] = {{"frmNowValue", &frmMidMain::mnuNowValue_Click},
+                          {"frmLogDisp", &frmMidMain::mnuLogDisp_Click},
+                          {"frmUnitSetting", &frmMidMain::mnuUnitSetting_Click}};
+    for (const bool openFirst : {true, false}) {
+        for (const Case& c : cases) {
+            const std::string what = std::string(c.child) + (openFirst ? ", then made small" : " in a small window");
+            auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+            ASSERT_TRUE(ShowActive(*window));
+            auto* area = window->findChild<QMdiArea*>(QStringLiteral("mdiArea"));
+            if (openFirst) {
+                ((*window).*c.open)();
+                QCoreApplication::processEvents();
+                EXPECT_FALSE(area->verticalScrollBar()->isVisible()) << what << ": fits the full-size window";
+            }
+            window->resize(420, 300);
+            QCoreApplication::processEvents();
+            if (!openFirst) {
+                ((*window).*c.open)();
+            }
+            QCoreApplication::processEvents();
+            const QMdiSubWindow* sub = area->subWindowList().first();
+            const QSize viewport = area->viewport()->size();
+            EXPECT_EQ(area->horizontalScrollBar()->isVisible(), sub->width() > viewport.width()) << what;
+            EXPECT_EQ(area->verticalScrollBar()->isVisible(), sub->height() > viewport.height()) << what;
+            if (openFirst) {
+                // The child kept the size it had in the full-size window; the frame cannot be that small.
+                EXPECT_TRUE(area->verticalScrollBar()->isVisible()) << what;
+            }
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(area->viewport()->rect().contains(sub->geometry().bottomRight())) << what;
+
+            window->resize(1600, 1200);
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(area->verticalScrollBar()->isVisible()) << what;
+            EXPECT_FALSE(area->horizontalScrollBar()->isVisible()) << what;
+        }
+    }
 }
 
 TEST(MainWindow, GuideBarTogglesAboveTheStatusBar) {

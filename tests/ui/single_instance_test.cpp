@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <string>
 
 #include "ui/app_main.h"
 #include "ui_test_support.h"
@@ -16,43 +17,92 @@
 namespace tessarin::test {
 namespace {
 
-// Sets XDG_RUNTIME_DIR for one test and puts the old value back.
-class RuntimeFolder {
+// Sets an environment variable for one test (unsets it for a null value) and puts the old value back.
+class ScopedEnv {
   public:
-    explicit RuntimeFolder(const QString& path) : m_saved(qgetenv("XDG_RUNTIME_DIR")) {
-        qputenv("XDG_RUNTIME_DIR", path.toLocal8Bit());
+    ScopedEnv(const char* name, const QString* value)
+        : m_name(name), m_wasSet(qEnvironmentVariableIsSet(name)), m_saved(qgetenv(name)) {
+        if (value != nullptr) {
+            qputenv(name, value->toLocal8Bit());
+        } else {
+            qunsetenv(name);
+        }
     }
-    ~RuntimeFolder() { qputenv("XDG_RUNTIME_DIR", m_saved); }
-    RuntimeFolder(const RuntimeFolder&) = delete;
-    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+    ~ScopedEnv() {
+        if (m_wasSet) {
+            qputenv(m_name, m_saved);
+        } else {
+            qunsetenv(m_name);
+        }
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ScopedEnv(ScopedEnv&&) = delete;
+    ScopedEnv& operator=(ScopedEnv&&) = delete;
 
   private:
+    const char* m_name;
+    bool m_wasSet;
     QByteArray m_saved;
+};
+
+// A temporary folder of the test's own as TMPDIR (and HOME), so that the user's real lock is never touched.
+class OwnTempFolder {
+  public:
+    OwnTempFolder()
+        : m_home(m_folder.path() + QStringLiteral("/home")), m_tmp("TMPDIR", &m_path), m_homeEnv("HOME", &m_home) {}
+    QString Path() const { return m_path; }
+
+  private:
+    QTemporaryDir m_folder;
+    QString m_path = m_folder.path();
+    QString m_home;
+    ScopedEnv m_tmp;
+    ScopedEnv m_homeEnv;
 };
 
 bool othersMayWrite(const QString& folder) {
     return (QFile(folder).permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther)) != 0;
 }
 
-TEST(SingleInstance, LockFolderIsPrivateToTheUser) {
+const QFileDevice::Permissions kEveryoneMayWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+    QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther |
+    QFileDevice::ExeOther;
+
+TEST(SingleInstance, LockFolderIsPrivateToTheUserAndTheSameWithOrWithoutARuntimeFolder) {
+    OwnTempFolder temp;
     QTemporaryDir privateFolder;
     QTemporaryDir shared;
-    QFile(shared.path())
-        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
-    {
-        RuntimeFolder runtime(privateFolder.path());
-        EXPECT_EQ(InstanceLockFolder(), privateFolder.path());
+    QFile(shared.path()).setPermissions(kEveryoneMayWrite);
+    const QString privatePath = privateFolder.path();
+    const QString sharedPath = shared.path();
+    QStringList folders;
+    for (const QString* offered : {&privatePath, &sharedPath, static_cast<const QString*>(nullptr)}) {
+        const QString empty;
+        ScopedEnv runtime("XDG_RUNTIME_DIR", offered);
+        folders << InstanceLockFolder();
+        ScopedEnv emptyRuntime("XDG_RUNTIME_DIR", &empty);
+        folders << InstanceLockFolder();
     }
-    for (const QString& offered : {shared.path(), QString()}) {
-        RuntimeFolder runtime(offered);
-        const QString folder = InstanceLockFolder();
-        EXPECT_NE(folder, shared.path());
-        ASSERT_FALSE(folder.isEmpty());
-        EXPECT_TRUE(QFileInfo(folder).isDir());
-        EXPECT_FALSE(othersMayWrite(folder)) << folder.toStdString();
+    for (const QString& folder : folders) {
+        EXPECT_EQ(folder, folders.first());
     }
+    const QString folder = folders.first();
+    EXPECT_TRUE(folder.startsWith(temp.Path())) << folder.toStdString();
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_FALSE(othersMayWrite(folder)) << folder.toStdString();
+}
+
+TEST(SingleInstance, AUserFolderOthersMayWriteToIsNotUsed) {
+    OwnTempFolder temp;
+    const QString usual = InstanceLockFolder();
+    ASSERT_TRUE(QFile(usual).setPermissions(kEveryoneMayWrite));
+    const QString folder = InstanceLockFolder();
+    EXPECT_NE(folder, usual);
+    ASSERT_FALSE(folder.isEmpty());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_FALSE(othersMayWrite(folder)) << folder.toStdString();
 }
 
 TEST(SingleInstance, ASecondLockInTheSameFolderIsRefused) {
@@ -83,25 +133,43 @@ TEST(SingleInstance, ALockLeftByACrashIsRecoveredEvenWhenItsNumberWasReused) {
     EXPECT_EQ(refusals, 0);
 }
 
-// The program itself holds the lock; a second start is refused with the message and leaves it running.
-TEST(SingleInstance, SecondStartOfTheProgramIsRefusedWithTheMessage) {
+// How the first and the second start see XDG_RUNTIME_DIR: a folder of its own each, or unset.
+struct StartCase {
+    const char* name;
+    bool firstHasRuntime;
+    bool secondHasRuntime;
+};
+
+class SecondStart : public ::testing::TestWithParam<StartCase> {};
+
+// The program itself holds the lock; a second start is refused with the message and leaves it running,
+// whether or not either start has a runtime folder.
+TEST_P(SecondStart, IsRefusedWithTheMessage) {
+    const StartCase c = GetParam();
     const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/tessarin"));
     if (!QFileInfo(program).isExecutable()) {
         GTEST_SKIP() << "the program is not built: " << program.toStdString();
     }
-    QTemporaryDir runtime;
+    OwnTempFolder temp;
+    QTemporaryDir firstRuntime;
+    QTemporaryDir secondRuntime;
     QProcess first;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    if (c.firstHasRuntime) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), firstRuntime.path());
+    } else {
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    }
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     first.setProcessEnvironment(env);
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     first.start(program, {});
     ASSERT_TRUE(first.waitForStarted(10000));
-    const QString lockFile = QDir(runtime.path()).filePath(QStringLiteral("tessarin.lock"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(lockFile); }, 15000));
 
-    RuntimeFolder sameUser(runtime.path());
+    const QString secondRuntimePath = secondRuntime.path();
+    ScopedEnv secondsRuntime("XDG_RUNTIME_DIR", c.secondHasRuntime ? &secondRuntimePath : nullptr);
+    const QString lockFile = QDir(InstanceLockFolder()).filePath(QStringLiteral("tessarin.lock"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(lockFile); }, 15000)) << c.name;
     QString text;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -113,7 +181,7 @@ TEST(SingleInstance, SecondStartOfTheProgramIsRefusedWithTheMessage) {
         buttons = static_cast<int>(box->buttons().size());
         box->button(QMessageBox::Ok)->click();
     });
-    EXPECT_EQ(ClaimSingleInstance(InstanceLockFolder()), nullptr);
+    EXPECT_EQ(ClaimSingleInstance(InstanceLockFolder()), nullptr) << c.name;
     EXPECT_EQ(text, QStringLiteral("このアプリケーションはすでに開かれています。"));
     EXPECT_EQ(title, QStringLiteral("起動エラー"));
     EXPECT_EQ(icon, QMessageBox::Warning);
@@ -128,6 +196,12 @@ TEST(SingleInstance, SecondStartOfTheProgramIsRefusedWithTheMessage) {
     EXPECT_NE(ClaimSingleInstance(InstanceLockFolder(), [&] { ++refusals; }), nullptr);
     EXPECT_EQ(refusals, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(RuntimeFolders, SecondStart,
+                         ::testing::Values(StartCase{"BothWithTheirOwn", true, true},
+                                           StartCase{"FirstWithSecondWithout", true, false},
+                                           StartCase{"FirstWithoutSecondWith", false, true}),
+                         [](const ::testing::TestParamInfo<StartCase>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tessarin::test

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/fake_comm_port.h"
@@ -344,6 +345,30 @@ TEST_F(UnitSetting, WriteWithAChosenTimeSendsSecondZero) {
     expected[14] = 0x00;
     EXPECT_EQ(Bytes(m_data.SendData.begin(), m_data.SendData.end()), expected);
     EXPECT_EQ(m_data.ReqCode, kReqWriteSettings);
+}
+
+TEST_F(UnitSetting, EnterOnTheFocusedWriteButtonQueuesTheWriteAsAClickDoes) {
+    Open();
+    ChooseWorkedExample();
+    Click("cmdSetting");
+    const Bytes clicked(m_data.SendData.begin(), m_data.SendData.end());
+    ASSERT_EQ(m_data.ReqCode, kReqWriteSettings);
+
+    auto* button = m_screen->findChild<QPushButton*>(QStringLiteral("cmdSetting"));
+    for (const auto& [key, modifier] :
+         {std::pair{Qt::Key_Return, Qt::NoModifier}, std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        m_data.ReqCode = kReqNone;
+        m_data.SendData.fill(0);
+        // Enter in a drop-down list keeps its meaning there: it writes nothing.
+        Para1(0)->setFocus();
+        QTest::keyClick(Para1(0), key, modifier);
+        EXPECT_EQ(m_data.ReqCode, kReqNone) << key;
+
+        button->setFocus();
+        QTest::keyClick(button, key, modifier);
+        EXPECT_EQ(m_data.ReqCode, kReqWriteSettings) << key;
+        EXPECT_EQ(Bytes(m_data.SendData.begin(), m_data.SendData.end()), clicked) << key;
+    }
 }
 
 TEST_F(UnitSetting, InitialiseAsksFirstAndCancelQueuesNothing) {

@@ -7,8 +7,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QMdiArea>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QThread>
@@ -68,7 +70,9 @@ class Shooter {
             if (modal == nullptr) {
                 return;
             }
-            if (auto* button = modal->findChild<QAbstractButton*>(buttonName)) {
+            // An empty name would find any button: the save dialog's first is a tool button that leaves it open.
+            auto* button = buttonName.isEmpty() ? nullptr : modal->findChild<QAbstractButton*>(buttonName);
+            if (button != nullptr) {
                 button->click();
             } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 box->button(QMessageBox::Ok)->click();
@@ -132,6 +136,30 @@ int main(int argc, char** argv) {
             logs->cmdLogInport_Click();
             waitFor([&window] { return window.Data().LogBusy == 0; }, 30000);
         }
+
+        // The save dialog of the log on show, in Qt's Japanese texts.
+        shooter.saveModal(QStringLiteral("10_save_dialog"), QString(), [logs] { logs->cmdLogExport_Click(); });
+
+        // A collection under way: the record label and its progress bar.
+        if (tabs != nullptr) {
+            tabs->setCurrentIndex(0);
+            logs->cmdLogInport_Click();
+            waitFor([&window] { return window.Data().LogBusy == 0 || window.Data().SendData[0] >= 40; }, 30000);
+            shooter.save(&window, QStringLiteral("11_log_collecting"));
+            waitFor([&window] { return window.Data().LogBusy == 0; }, 30000);
+        }
+
+        // A laptop-sized main window: the work area scrolls to the log screen's buttons.
+        const QSize fullSize = window.size();
+        window.resize(1024, 600);
+        settle(300);
+        shooter.save(&window, QStringLiteral("12_log_1024x600"));
+        if (auto* area = window.findChild<QMdiArea*>(QStringLiteral("mdiArea"))) {
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            settle(200);
+            shooter.save(&window, QStringLiteral("13_log_1024x600_scrolled"));
+        }
+        window.resize(fullSize);
     }
 
     // The visit report of this session, beside the pictures (scripts/screenshots renders its first pages).
