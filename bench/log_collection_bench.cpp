@@ -34,7 +34,7 @@ constexpr double kWireBytesPerExchange = 22 + 21;
 constexpr double kBitsPerByte = 11;
 constexpr double kBaud = 9600;
 
-class QuietLinkView : public tessarin::LinkEvents {};
+class QuietEvents : public tessarin::LinkEvents {};
 
 class TimerView : public tessarin::LogCollectionView {
   public:
@@ -155,7 +155,7 @@ int main() {
         return 1;
     }
 
-    QuietLinkView lamps;
+    QuietEvents lamps;
     TimerView view;
     tessarin::UnitLink link(lamps);
     tessarin::LogCollection collection(link, view);

@@ -20,9 +20,7 @@
 
 namespace tessarin {
 
-QString frmAbout::VersionText() {
-    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionPatch);
-}
+QString frmAbout::VersionText() { return QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QString::fromUtf8(kVersionText); }
 
 QString frmAbout::Caption() { return QString::fromUtf8(kProductName) + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"); }
 

@@ -13,7 +13,7 @@ class frmAbout : public QDialog {
     // Modeless; deletes itself when closed.
     explicit frmAbout(QWidget* parent = nullptr);
 
-    // "ﾊﾞｰｼﾞｮﾝ " + major.minor.patch of the program.
+    // "ﾊﾞｰｼﾞｮﾝ " + major.minor.patch of the program, the version that `tessarin --version` prints.
     static QString VersionText();
     // Product name + "のﾊﾞｰｼﾞｮﾝ情報".
     static QString Caption();

@@ -268,7 +268,7 @@ void frmMidMain::ShowPanelPicture(int panel, const std::string& pictureName) {
         return;
     }
     const QString name = QString::fromStdString(pictureName);
-    // A picture that could not be read is an empty pixmap: the panel then shows nothing.
+    // A name that is no lamp has no picture: the panel then shows nothing.
     m_panels[panel - 1]->setPixmap(m_lamps.Picture(name));
     m_panelPictures[panel - kPanelSendLamp] = name;
 }

@@ -25,9 +25,8 @@ LampPictures::LampPictures(const QString& folder) {
     for (const char* name : {kLampOnRed, kLampOffRed, kLampOnGreen, kLampOffGreen}) {
         const QString fileName = QString::fromUtf8(name);
         QPixmap picture;
-        // A failed load leaves the pixmap empty, which is what the panel then shows.
         if (!picture.load(dir.filePath(fileName), "BMP")) {
-            picture = QPixmap();
+            picture = BuiltInLampPicture(fileName);
         }
         m_pictures.insert(fileName, picture);
     }
@@ -35,16 +34,19 @@ LampPictures::LampPictures(const QString& folder) {
 
 QPixmap LampPictures::Picture(const QString& name) const { return m_pictures.value(name); }
 
-QPixmap StartLampPicture(bool sendLamp) {
+QPixmap BuiltInLampPicture(const QString& name) {
     static const bool registered = [] {
         initUiPictures();
         return true;
     }();
     (void)registered;
-    const QString name = QString::fromUtf8(sendLamp ? kLampOffRed : kLampOffGreen);
     QPixmap picture;
     picture.load(QStringLiteral(":/tessarin/") + name, "BMP");
     return picture;
+}
+
+QPixmap StartLampPicture(bool sendLamp) {
+    return BuiltInLampPicture(QString::fromUtf8(sendLamp ? kLampOffRed : kLampOffGreen));
 }
 
 QPixmap ProductBadge() {

@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "link/class_comm.h"
-#include "link/link_view.h"
+#include "link/link_events.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
 
