@@ -28,9 +28,12 @@ constexpr std::string_view kOvgrHeader =
     "ログ№,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,"
     "ＩＯ判定,位相判定, ,Ｉ０レンジ,OVGR,位相設定";
 
-std::uint8_t dataByte(const DeviceData& data, std::size_t k) { return data.RcvFrame[kDataStart + k]; }
+using Frame = std::span<const std::uint8_t>;
 
-unsigned dataWord(const DeviceData& data, std::size_t k) {
+// Data byte k; 0 past the end of what was handed in.
+std::uint8_t dataByte(Frame data, std::size_t k) { return kDataStart + k < data.size() ? data[kDataStart + k] : 0; }
+
+unsigned dataWord(Frame data, std::size_t k) {
     return (static_cast<unsigned>(dataByte(data, k)) << 8) | dataByte(data, k + 1);
 }
 
@@ -62,7 +65,7 @@ std::string shortestDecimal(unsigned scaled, unsigned decimals) {
 
 const char* presence(bool set) { return set ? "有" : "無"; }
 
-void appendMeasurements(std::string& line, const DeviceData& data) {
+void appendMeasurements(std::string& line, Frame data) {
     const std::uint8_t flags = dataByte(data, 13);
 
     // Date and time; an all-zero month..minute is the unit's "never set" clock.
@@ -144,12 +147,13 @@ std::string_view LogHeaderLine(int tab) {
     }
 }
 
-void DecodeLogRecord(DeviceData& data, int tab) {
+std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, int tab) {
+    const Frame data = frame;
     const std::uint8_t number = dataByte(data, 0);
     // The unit numbers its records from 1; a number with no line of its own (0 would overwrite the header)
-    // is a garbled answer: leave everything as it was and let the collection's time-out ask again.
+    // is a garbled answer.
     if (number == 0 || number >= kLogLineCount) {
-        return;
+        return std::nullopt;
     }
 
     std::string line = std::to_string(number) + ",";
@@ -162,24 +166,7 @@ void DecodeLogRecord(DeviceData& data, int tab) {
     } else {
         appendMeasurements(line, data);
     }
-    data.LogLines[number] = std::move(line);
-
-    unsigned last = 0;
-    if (data.LogReqCode == kReqMinorFaultRecord) {
-        last = kMinorFaultRecords;
-    } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
-        last = kShortLogRecords;
-    }
-    // The next number comes from what was asked for last, not from the answer's own number.
-    if (number < last) {
-        ++data.SendData[0];
-        data.ReqCode = data.LogReqCode;
-    } else {
-        data.ReqCode = kReqNone;
-        data.LogState = kLogLastReceived;
-    }
-    data.LogWaitTicks = 0;
-    data.LogRetryCount = 0;
+    return LogRecordLine{number, std::move(line)};
 }
 
 }  // namespace tessarin

@@ -1,6 +1,10 @@
-// Turns an A1h-A3h log record in RcvFrame into its comma-separated line and steps the collection on.
+// Turns an A1h-A3h log record into its comma-separated line.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "data/device_data.h"
@@ -15,10 +19,15 @@ inline constexpr int kTabOvgr = 2;         // "ＯＶＧＲログ", request 05h,
 // Header line (LogLines[0]) of the log shown on a tab.
 std::string_view LogHeaderLine(int tab);
 
-// Stores the line of the record in RcvFrame under its own number and advances the collection
-// (next record, or LogState := 2 after the log's last record). `tab` says which log is being collected:
-// the state field is written only for the first tab. A record number of 0 or above 100 is dropped:
-// no line is written and the collection is not advanced, so its time-out asks for the record again.
-void DecodeLogRecord(DeviceData& data, int tab);
+// A decoded record: its own number (1..100) and its line.
+struct LogRecordLine {
+    int number = 0;
+    std::string line;
+};
+
+// The line of the record response in `frame` (from its start mark; fixed data positions, a position past
+// the end reads as 0). `tab` says which log is being collected: the state field is written only for the
+// first tab. A record number of 0 or above 100 has no line: nullopt.
+std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, int tab);
 
 }  // namespace tessarin

@@ -1,6 +1,7 @@
 #include "data/now_value_decoder.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,9 +22,12 @@ constexpr int kPhaseUnmeasurable = 200;
 
 constexpr std::string_view kOver = "*OVER*";
 
-std::uint8_t dataByte(const DeviceData& data, std::size_t k) { return data.RcvFrame[kDataStart + k]; }
+using Frame = std::span<const std::uint8_t>;
 
-unsigned dataWord(const DeviceData& data, std::size_t k) {
+// Data byte k; 0 past the end of what was handed in.
+std::uint8_t dataByte(Frame data, std::size_t k) { return kDataStart + k < data.size() ? data[kDataStart + k] : 0; }
+
+unsigned dataWord(Frame data, std::size_t k) {
     return (static_cast<unsigned>(dataByte(data, k)) << 8) | dataByte(data, k + 1);
 }
 
@@ -64,8 +68,9 @@ void setAlarmCause(std::string& field, std::uint8_t code) {
 
 }  // namespace
 
-void DecodeNowValue(DeviceData& data) {
-    NowValueRecord& now = data.NowValue;
+NowValueRecord DecodeNowValue(std::span<const std::uint8_t> frame, const NowValueRecord& previous) {
+    const Frame data = frame;
+    NowValueRecord now = previous;
     const std::uint8_t d0 = dataByte(data, 0);
     const std::uint8_t d1 = dataByte(data, 1);
 
@@ -122,6 +127,7 @@ void DecodeNowValue(DeviceData& data) {
 
     setAlarmCause(now.AlarmOut1Text, dataByte(data, 22));
     setAlarmCause(now.AlarmOut2Text, dataByte(data, 23));
+    return now;
 }
 
 }  // namespace tessarin

@@ -14,6 +14,7 @@
 #include "data/csv_export.h"
 #include "data/log_record_decoder.h"
 #include "fuzz/fuzz_support.h"
+#include "link/log_collection.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         record[i] = payload[i];
     }
     const auto before = data.LogLines;
-    tessarin::DecodeLogRecord(data, tab);
+    tessarin::TakeLogRecord(data, tab);
 
     const std::uint8_t number = record[0];
     if (number == 0 || number > 100) {

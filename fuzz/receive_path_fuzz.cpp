@@ -20,6 +20,7 @@
 #include "data/now_value_decoder.h"
 #include "fuzz/fuzz_support.h"
 #include "link/frame_codec.h"
+#include "link/log_collection.h"
 #include "link/request_cycle.h"
 #include "link/unit_link.h"
 
@@ -134,7 +135,7 @@ tessarin::DeviceData FreshData(const Setup& setup) {
 auto RecordDecoder(tessarin::DeviceData& data, int tab) {
     return [&data, tab] {
         data.LogState = tessarin::kLogRunning;
-        tessarin::DecodeLogRecord(data, tab);
+        tessarin::TakeLogRecord(data, tab);
         Require(data.LogLines[0] == tessarin::LogHeaderLine(tab), "a record never overwrites the header line");
     };
 }
@@ -201,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             std::copy(frame->begin(), frame->end(), direct.RcvFrame.begin());
             direct.RcvLast = static_cast<std::int16_t>(frame->size() - 1);
             if ((*frame)[1] == tessarin::kRespNowValue) {
-                tessarin::DecodeNowValue(direct);
+                direct.NowValue = tessarin::DecodeNowValue(direct.RcvFrame, direct.NowValue);
             } else if ((*frame)[1] >= tessarin::kRespRecordFirst && (*frame)[1] <= tessarin::kRespRecordLast) {
                 decodeDirect();
             }

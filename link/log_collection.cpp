@@ -1,5 +1,8 @@
 #include "link/log_collection.h"
 
+#include <optional>
+#include <utility>
+
 #include "data/log_record_decoder.h"
 
 namespace tessarin {
@@ -96,7 +99,35 @@ void LogCollection::Start(int tab) {
 void LogCollection::RecordArrived() {
     // Once the last record is in (LogState 2) a further answer must not overwrite the complete log.
     if (m_running && m_data.LogState == kLogRunning) {
-        DecodeLogRecord(m_data, m_tab);
+        TakeLogRecord(m_data, m_tab);
+    }
+}
+
+void StepCollection(DeviceData& data, LogRecordLine record) {
+    const int number = record.number;
+    data.LogLines[static_cast<std::size_t>(number)] = std::move(record.line);
+    int last = 0;
+    if (data.LogReqCode == kReqMinorFaultRecord) {
+        last = kMinorFaultRecords;
+    } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
+        last = kShortLogRecords;
+    }
+    // The next number comes from what was asked for last, not from the answer's own number.
+    if (number < last) {
+        ++data.SendData[0];
+        data.ReqCode = data.LogReqCode;
+    } else {
+        data.ReqCode = kReqNone;
+        data.LogState = kLogLastReceived;
+    }
+    data.LogWaitTicks = 0;
+    data.LogRetryCount = 0;
+}
+
+void TakeLogRecord(DeviceData& data, int tab) {
+    // A record number with no line leaves everything as it was: the time-out asks for the record again.
+    if (std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, tab)) {
+        StepCollection(data, std::move(*record));
     }
 }
 

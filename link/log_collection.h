@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/device_data.h"
+#include "data/log_record_decoder.h"
 #include "link/unit_link.h"
 
 namespace tessarin {
@@ -54,6 +55,14 @@ class LogCollectionView {
 std::uint8_t LogRequestCodeForTab(int tab);
 int LogRecordCountForTab(int tab);
 std::uint8_t LogClearCodeForTab(int tab);
+
+// Stores a decoded record's line under its own number and steps the collection on: the next record (the one
+// after the number asked for last), or LogState 2 after the log's last record; the wait and re-send counts
+// start again.
+void StepCollection(DeviceData& data, LogRecordLine record);
+// Decodes the record answer in RcvFrame for a collection of `tab` and steps the collection on; a record
+// number without a line changes nothing.
+void TakeLogRecord(DeviceData& data, int tab);
 
 class LogCollection {
   public:

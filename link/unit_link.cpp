@@ -121,7 +121,8 @@ void UnitLink::RouteFrame(std::span<const std::uint8_t> frame) {
     m_data.RcvLast = static_cast<std::int16_t>(n - 1);
     const std::uint8_t code = frame[1];
     if (code == kRespNowValue) {
-        DecodeNowValue(m_data);
+        // Past the frame's own end the received-frame record still holds what longer frames left there.
+        m_data.NowValue = DecodeNowValue(m_data.RcvFrame, m_data.NowValue);
     } else if (code >= kRespRecordFirst && code <= kRespRecordLast && m_onLogRecord) {
         m_onLogRecord();
     }

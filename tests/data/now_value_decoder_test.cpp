@@ -67,7 +67,7 @@ void receive(DeviceData& data, const std::vector<std::uint8_t>& payload) {
         data.RcvFrame[i] = frame[i];
     }
     data.RcvLast = static_cast<std::int16_t>(frame.size() - 1);
-    DecodeNowValue(data);
+    data.NowValue = DecodeNowValue(data.RcvFrame, data.NowValue);
 }
 
 void receive(DeviceData& data, const NowPayload& payload) { receive(data, payload.bytes()); }

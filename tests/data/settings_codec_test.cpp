@@ -137,7 +137,7 @@ TEST(MatchReportedSettings, DecodedReportsSelectTheirOwnCodes) {
         data.RcvFrame[3 + 15] = 1;
         data.RcvFrame[3 + 22] = r.alarm1;
         data.RcvFrame[3 + 23] = r.alarm2;
-        DecodeNowValue(data);
+        data.NowValue = DecodeNowValue(data.RcvFrame, data.NowValue);
 
         const SettingMatches matches = MatchReportedSettings(data.NowValue, true);
         for (const ListMatch& m : matches) {

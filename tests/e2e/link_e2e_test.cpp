@@ -108,7 +108,7 @@ class LinkE2e : public ::testing::Test {
         data.RcvFrame[1] = 0xA0;
         data.RcvFrame[2] = static_cast<std::uint8_t>(payload.size() + 5);
         std::copy(payload.begin(), payload.end(), data.RcvFrame.begin() + 3);
-        DecodeNowValue(data);
+        data.NowValue = DecodeNowValue(data.RcvFrame, data.NowValue);
         return data.NowValue;
     }
 

@@ -208,7 +208,7 @@ std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) 
         std::copy(payload.begin(), payload.end(), data.RcvFrame.begin() + 3);
         data.LogReqCode = code;
         data.LogState = kLogRunning;
-        DecodeLogRecord(data, tab);
+        TakeLogRecord(data, tab);
         lines.push_back(data.LogLines[static_cast<std::size_t>(n)]);
     }
     return lines;

@@ -11,6 +11,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
+#include "link/log_collection.h"
 #include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
@@ -339,7 +340,7 @@ TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
 TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
     PlugIn(0, 5);
     ConnectTicks(5);
-    m_link->SetLogRecordHandler([this] { DecodeLogRecord(Data(), 1); });
+    m_link->SetLogRecordHandler([this] { TakeLogRecord(Data(), 1); });
     Data().LogReqCode = kReqDeviceStateRecord;
     Data().LogState = kLogRunning;
     Data().SendData[0] = 1;
