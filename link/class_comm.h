@@ -130,6 +130,8 @@ class classComm final : public CommPort {
     std::int32_t ClearReadBuffer() override;
     // The open port's descriptor on Linux; -1 on Windows, where the receive timer keeps ticking.
     [[nodiscard]] int ReadableDescriptor() const override;
+    [[nodiscard]] OpenFailure LastOpenFailure() const override { return m_openFailure; }
+    [[nodiscard]] std::string DevicePath() const override { return m_devicePath; }
 
     // --- Inspection ------------------------------------------------------------------------------------
     [[nodiscard]] bool IsOpen() const { return m_open; }
@@ -175,6 +177,8 @@ class classComm final : public CommPort {
     bool m_errorTrap = false;
 
     bool m_open = false;
+    OpenFailure m_openFailure = OpenFailure::None;
+    std::string m_devicePath;
     CommError m_lastError;
     std::int32_t m_errorCount = 0;
 #ifndef _WIN32

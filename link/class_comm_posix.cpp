@@ -23,6 +23,22 @@ namespace {
 // instead of reaching a descriptor that no longer is ours.
 int descriptor(bool open, std::intptr_t handle) { return open ? static_cast<int>(handle) : -1; }
 
+OpenFailure openFailureOf(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return OpenFailure::NotFound;
+        case EACCES:
+        case EPERM:
+            return OpenFailure::PermissionDenied;
+        case EBUSY:  // held exclusively by another program
+            return OpenFailure::Busy;
+        default:
+            return OpenFailure::Other;
+    }
+}
+
 }  // namespace
 
 bool classComm::sysOpen(std::int32_t portNumber) {
@@ -31,18 +47,23 @@ bool classComm::sysOpen(std::int32_t portNumber) {
                                    .DevicePathFor(portName)
                                    .value_or("/dev/ttyS" + std::to_string(static_cast<std::int64_t>(portNumber) - 1));
 
+    m_devicePath = device;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        m_openFailure = openFailureOf(errno);
         m_handle = kInvalidCommHandle;
         return false;
     }
     // Only a terminal is a port: an entry naming some other file must not be written to. TIOCEXCL keeps
     // other programs out but not root; the lock also refuses a second open by anyone who asks for it.
-    if (::isatty(fd) == 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool terminal = ::isatty(fd) != 0;
+    if (!terminal || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_openFailure = terminal ? OpenFailure::Busy : OpenFailure::Other;
         ::close(fd);
         m_handle = kInvalidCommHandle;
         return false;
     }
+    m_openFailure = OpenFailure::None;
     m_exclusiveSet = ::ioctl(fd, TIOCEXCL) == 0;
     m_handle = fd;
     m_open = true;

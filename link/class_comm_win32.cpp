@@ -76,9 +76,25 @@ bool classComm::sysOpen(std::int32_t portNumber) {
     const std::string name = "\\\\.\\COM" + std::to_string(portNumber);
     const HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     m_handle = reinterpret_cast<std::intptr_t>(h);
+    m_devicePath = name;
     if (h == INVALID_HANDLE_VALUE) {
+        // A serial port held by another program answers with access denied.
+        switch (GetLastError()) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                m_openFailure = OpenFailure::NotFound;
+                break;
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION:
+                m_openFailure = OpenFailure::Busy;
+                break;
+            default:
+                m_openFailure = OpenFailure::Other;
+                break;
+        }
         return false;
     }
+    m_openFailure = OpenFailure::None;
     m_open = true;
     return true;
 }

@@ -4,9 +4,19 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tessarin {
+
+// How the last attempt to open a port failed.
+enum class OpenFailure {
+    None,
+    NotFound,          // the device is gone
+    PermissionDenied,  // the user may not open it
+    Busy,              // another program holds it
+    Other,
+};
 
 class CommPort {
   public:
@@ -43,6 +53,10 @@ class CommPort {
     // A descriptor that polls readable when bytes arrive, so that the window can wake on them instead of
     // ticking; -1 when the port is not open or offers none (the window then runs its receive timer).
     [[nodiscard]] virtual int ReadableDescriptor() const { return -1; }
+    // Why the last OpenPort failed (None after a successful one); Other where the port cannot tell.
+    [[nodiscard]] virtual OpenFailure LastOpenFailure() const { return OpenFailure::Other; }
+    // The device file the last OpenPort tried, where the system has one ("" otherwise).
+    [[nodiscard]] virtual std::string DevicePath() const { return {}; }
 };
 
 }  // namespace tessarin

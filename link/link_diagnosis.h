@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "link/comm_port.h"
+
 namespace tessarin {
 
 enum class LinkReason {
@@ -18,15 +20,6 @@ enum class LinkReason {
     NoAnswer,          // open, but the unit does not answer
     Garbled,           // open, answers arrive but fail the checksum or the end mark
     OnLine,            // open and answering
-};
-
-// How the last attempt to open the listed port failed.
-enum class OpenFailure {
-    None,
-    NotFound,          // the device is gone
-    PermissionDenied,  // the user may not open it
-    Busy,              // another program holds it
-    Other,
 };
 
 struct PortHolder {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "data/now_value_decoder.h"
@@ -135,8 +136,30 @@ LinkCounters UnitLink::Counters() const {
     return counters;
 }
 
+LinkObservations UnitLink::Observations() const {
+    LinkObservations seen;
+    seen.listed = m_data.PortNo != -1;
+    if (seen.listed) {
+        seen.portName = "COM" + std::to_string(m_data.PortNo);
+    }
+    seen.linkUp = m_data.LinkUp == kTrue;
+    if (m_comm) {
+        seen.openFailure = seen.linkUp ? OpenFailure::None : m_comm->LastOpenFailure();
+        seen.devicePath = m_comm->DevicePath();
+    } else {
+        seen.openFailure = OpenFailure::Other;  // not tried yet
+    }
+    seen.unansweredPolls = m_relay.unansweredPolls;
+    seen.badFramesSinceValid = m_relay.badFramesSinceValid;
+    seen.answered = m_relay.answered;
+    return seen;
+}
+
 void UnitLink::CountingRelay::LinkUp() {
     ++counters.linksUp;
+    unansweredPolls = 0;
+    badFramesSinceValid = 0;
+    answered = false;
     m_to.LinkUp();
 }
 
@@ -156,9 +179,13 @@ void UnitLink::CountingRelay::RequestSent(std::uint8_t code, bool accepted) {
 void UnitLink::CountingRelay::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
     if (valid) {
         ++counters.framesValid;
+        unansweredPolls = 0;
+        badFramesSinceValid = 0;
+        answered = true;
         counters.recordsReceived += frame[1] >= kRespRecordFirst && frame[1] <= kRespRecordLast ? 1 : 0;
     } else {
         ++counters.badChecksums;
+        ++badFramesSinceValid;
     }
     m_to.FrameReceived(frame, valid);
 }
@@ -166,6 +193,7 @@ void UnitLink::CountingRelay::FrameReceived(std::span<const std::uint8_t> frame,
 void UnitLink::CountingRelay::AnswerOverdue(std::uint8_t code) {
     if (code == kReqPoll) {
         ++counters.pollsUnanswered;
+        ++unansweredPolls;
     } else {
         ++counters.recordsOverdue;
     }

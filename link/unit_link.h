@@ -10,6 +10,7 @@
 #include "link/comm_port.h"
 #include "link/frame_codec.h"
 #include "link/link_counters.h"
+#include "link/link_diagnosis.h"
 #include "link/link_events.h"
 #include "link/port_listing.h"
 
@@ -66,6 +67,10 @@ class UnitLink {
     [[nodiscard]] LinkEvents& Events() { return m_relay; }
     // Counts since the link was made.
     [[nodiscard]] LinkCounters Counters() const;
+    // What the link itself has seen for the diagnosis: the listed port, the last open failure, the polls
+    // unanswered in a row and the bad frames since the last valid one, since the port was last opened.
+    // The system's part (permissions, holders) is filled by the caller.
+    [[nodiscard]] LinkObservations Observations() const;
 
     // The port object, nullptr before the first open attempt.
     [[nodiscard]] CommPort* Comm() { return m_comm.get(); }
@@ -90,6 +95,10 @@ class UnitLink {
         void CollectionStopped() override { m_to.CollectionStopped(); }
 
         LinkCounters counters;
+        // Since the port was last opened.
+        int unansweredPolls = 0;
+        std::uint64_t badFramesSinceValid = 0;
+        bool answered = false;
 
       private:
         LinkEvents& m_to;

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "link/link_diagnosis_system.h"
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_now_value.h"
@@ -131,6 +132,7 @@ void frmMidMain::MDIForm_Load() {
     connect(m_rcvContinue, &QTimer::timeout, this, &frmMidMain::receivePass);
 
     m_link->Discover();
+    refreshDiagnosis();
 
     // tmrComRcv ticks, or the port's descriptor is watched, once the link has something to read: the request
     // ticks set that up.
@@ -256,11 +258,7 @@ void frmMidMain::ShowPanelText(int panel, const std::string& text) {
     if (label == nullptr) {
         return;
     }
-    const QString shown = QString::fromStdString(text);
-    label->setText(shown);
-    if (panel == kPanelLinkText) {
-        label->setToolTip(shown);
-    }
+    label->setText(QString::fromStdString(text));
 }
 
 void frmMidMain::ShowPanelPicture(int panel, const std::string& pictureName) {
@@ -317,6 +315,33 @@ bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
 void frmMidMain::tmrComConnect_Timer() {
     m_link->ConnectTick();
     syncReceiveWake();
+    refreshDiagnosis();
+}
+
+void frmMidMain::refreshDiagnosis() {
+    LinkObservations seen = m_link->Observations();
+    LinkDiagnosis diagnosis = DiagnoseLink(seen);
+    if (diagnosis.reason == LinkReason::PermissionDenied) {
+        ObservePermissions(seen);
+        diagnosis = DiagnoseLink(seen);
+    } else if (diagnosis.reason == LinkReason::InUse) {
+        // The open is retried every tick; the holders are looked for at most once a second.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (m_holdersScannedMs < 0 || now - m_holdersScannedMs >= 1000) {
+            m_holders = FindPortHolders(seen.devicePath);
+            m_holdersScannedMs = now;
+        }
+        seen.holders = m_holders;
+    }
+    if (diagnosis.reason != LinkReason::InUse) {
+        m_holdersScannedMs = -1;
+    }
+    m_diagnosis = diagnosis;
+    const QString tip = QString::fromStdString(ShortExplanation(diagnosis, seen));
+    QLabel* panel = m_panels[kPanelLinkText - 1];
+    if (panel->toolTip() != tip) {
+        panel->setToolTip(tip);
+    }
 }
 
 void frmMidMain::tmrComRcv_Timer() {

@@ -8,8 +8,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/collected_logs.h"
+#include "link/link_diagnosis.h"
 #include "link/link_events.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
@@ -93,6 +95,9 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     // What ends the program once the port is closed; QCoreApplication::exit(0) unless a test sets another.
     void SetQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
 
+    // Why the link is as it is, as the link panel's tooltip says it.
+    const LinkDiagnosis& Diagnosis() const { return m_diagnosis; }
+
     // The status bars' panels, numbered from 1 as the operator sees them.
     QLabel* StatusPanel(int panel) const;
     QLabel* GuidePanel(int panel) const;
@@ -115,6 +120,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void portReadable();
     void receivePass();
     void syncReceiveWake();
+    void refreshDiagnosis();
     void refreshClock();
     void openChild(QWidget* child);
     void unloadChild(QWidget* child);
@@ -146,6 +152,9 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     QPointer<frmAbout> m_about;
 
     bool m_ended = false;
+    LinkDiagnosis m_diagnosis;
+    std::vector<PortHolder> m_holders;  // last seen holders of a busy port
+    qint64 m_holdersScannedMs = -1;
     bool m_sendLampLit = false;  // blink phases of the two lamps
     bool m_receiveLampLit = false;
 };

@@ -365,6 +365,32 @@ TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
     EXPECT_EQ(ConnectTicks(3), 0U);
 }
 
+TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
+    PlugIn(0, 5);
+    m_port->SetOpenFails(true);
+    ConnectTicks(2);
+    EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OpenFailed);
+    m_port->SetOpenFails(false);
+    ConnectTicks(30);  // open, polls once a second, each next slot finding the poll unanswered
+    EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::NoAnswer);
+    Bytes bad = Response(0xA0, NowValuePayload());
+    bad.back() ^= 0x01;
+    m_port->Deliver(bad);
+    while (m_link->ReceiveTick()) {
+    }
+    EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::Garbled);
+    m_port->Deliver(Response(0xA0, NowValuePayload()));
+    while (m_link->ReceiveTick()) {
+    }
+    EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OnLine);
+    const LinkCounters counters = m_link->Counters();
+    EXPECT_EQ(counters.linksUp, 1U);
+    EXPECT_GE(counters.pollsSent, 2U);
+    EXPECT_GE(counters.pollsUnanswered, 2U);
+    EXPECT_EQ(counters.badChecksums, 1U);
+    EXPECT_EQ(counters.framesValid, 1U);
+}
+
 TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {
     m_link->ClosePort();  // no port object yet: harmless
     PlugIn(0, 5);

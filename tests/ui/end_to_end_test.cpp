@@ -44,7 +44,7 @@ TEST(EndToEnd, LiveValuesThenUnplugAndPlugIn) {
 
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return window.StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, kPatienceMs));
-    EXPECT_EQ(window.StatusPanel(1)->toolTip(), QStringLiteral("ON LINE"));
+    EXPECT_EQ(window.StatusPanel(1)->toolTip(), QStringLiteral("本体と通信しています。"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !labelText(window, "lblFreq").isEmpty(); }, kPatienceMs))
         << "no current values reached the screen";
 

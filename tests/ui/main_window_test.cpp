@@ -71,7 +71,8 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
 
     QLabel* link = window->StatusPanel(1);
     EXPECT_EQ(link->text(), QStringLiteral("OFF LINE"));
-    EXPECT_EQ(link->toolTip(), QStringLiteral("OFF LINE"));
+    // The tooltip says why: nothing is listed.
+    EXPECT_EQ(link->toolTip(), QStringLiteral("本体のUSBアダプタが見つかりません。ケーブルを差し込んでください。"));
     for (const int lamp : {2, 3}) {
         const QPixmap picture = window->StatusPanel(lamp)->pixmap();
         EXPECT_EQ(picture.size(), QSize(58, 24)) << "lamp panel " << lamp;
@@ -352,12 +353,18 @@ TEST(MainWindow, LinkTextAndTooltipFollowTheLink) {
     const auto line = lineWithUnit();
     auto window = MakeFakeWindow(line);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, 5000));
-    EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("ON LINE"));
+    EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("本体と通信しています。"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->PanelPictureName(2).isEmpty(); }, 5000))
         << "the send lamp blinks with the polls";
+    // The fake unit never answers: after two unanswered polls the tooltip says so, the text stays.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->StatusPanel(1)->toolTip().contains(QStringLiteral("本体が応答しません")); }, 5000));
+    EXPECT_EQ(window->Diagnosis().reason, LinkReason::NoAnswer);
+    EXPECT_EQ(window->StatusPanel(1)->text(), QStringLiteral("ON LINE"));
     line->listed.clear();  // unplugged
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("OFF LINE"); }, 5000));
-    EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("OFF LINE"));
+    EXPECT_EQ(window->Diagnosis().reason, LinkReason::NoAdapter);
+    EXPECT_TRUE(window->StatusPanel(1)->toolTip().contains(QStringLiteral("見つかりません")));
     EXPECT_EQ(window->PanelPictureName(2), QString::fromUtf8(kLampOffRed));
 }
 
