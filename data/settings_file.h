@@ -17,7 +17,7 @@ namespace tessarin {
 inline constexpr std::string_view kSettingsFileKind = "tessarin-settings";
 inline constexpr int kSettingsFileFormat = 1;
 // A real file is well under 2 KB; anything far larger is not one of ours and is not parsed at all.
-inline constexpr std::size_t kSettingsFileMaxBytes = 64 * 1024;
+inline constexpr std::size_t kSettingsFileMaxBytes = std::size_t{64} * 1024;
 
 struct SettingsFile {
     // The selected text of each list, indexed with SettingList.

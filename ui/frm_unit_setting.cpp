@@ -237,13 +237,12 @@ void frmUnitSetting::buildWindow() {
     cmdSetting->setObjectName(QStringLiteral("cmdSetting"));
     auto* cmdInit = new QPushButton(QStringLiteral("設定初期化"));
     cmdInit->setObjectName(QStringLiteral("cmdInit"));
-    // The file and comparison buttons sit above the three write buttons, beside the line that reports.
+    // The line that reports, then the file and comparison buttons on the right above the three write buttons.
     m_lblCheck = new QLabel;
     m_lblCheck->setObjectName(QStringLiteral("lblCheck"));
-    m_lblCheck->setWordWrap(true);
     auto* checkRow = new QHBoxLayout;
     checkRow->setSpacing(8);
-    checkRow->addWidget(m_lblCheck, 1);
+    checkRow->addStretch(1);
     const std::array<std::pair<const char*, void (frmUnitSetting::*)()>, 3> kFileButtons{
         std::pair{"cmdSaveFile", &frmUnitSetting::cmdSaveFile_Click},
         std::pair{"cmdLoadFile", &frmUnitSetting::cmdLoadFile_Click},
@@ -280,6 +279,7 @@ void frmUnitSetting::buildWindow() {
     page->addWidget(detect);
     page->addWidget(other);
     page->addStretch(1);
+    page->addWidget(m_lblCheck);
     page->addLayout(checkRow);
     page->addLayout(buttons);
 
