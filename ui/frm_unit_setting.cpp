@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
 
 #include "data/choice_tables.h"
 #include "data/safe_write.h"
@@ -578,7 +579,7 @@ void frmUnitSetting::cmdSaveFile_Click() {
     }
     file.OvgrFunction = m_data.NowValue.OvgrModeText;
     file.SavedAt = now.toString(Qt::ISODate).left(19).toStdString();
-    file.Port = m_data.PortDevName;
+    file.Port = m_data.PortNo >= 0 ? "COM" + std::to_string(m_data.PortNo) : std::string();
     file.ProgramVersion = kVersionText;
     if (WriteFileSafely(name.toStdString(), FormatSettingsFile(file)) != SafeWriteStatus::Ok) {
         m_dialogs.notice(QString::fromUtf8(kFileTitle),

@@ -654,8 +654,14 @@ TEST_F(UnitSettingChecks, FileRoundTripAndWhatALoadCannotApply) {
     OpenReported();
     const QStringList reported = SettingTexts();
     UseFile(m_dir.filePath(QStringLiteral("site.json")));
+    m_data.PortNo = 3;
     Click("cmdSaveFile");
     ASSERT_TRUE(m_notices.isEmpty()) << m_notices.join(' ').toStdString();
+    QFile saved(m_dir.filePath(QStringLiteral("site.json")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_TRUE(bytes.contains("\"port\": \"COM3\""));
+    EXPECT_TRUE(bytes.contains("\"savedAt\": \"2026-12-08T05:42:10\""));
 
     for (QComboBox* list : SettingLists()) {
         list->setCurrentIndex(0);
