@@ -81,21 +81,59 @@ SettingMatches MatchReportedSettings(const NowValueRecord& now, bool alarmListsH
     SettingMatches matches{};
     auto at = [&matches](SettingList list) -> ListMatch& { return matches[static_cast<std::size_t>(list)]; };
 
-    at(SettingList::DetectMode) = matchText(now.DetectModeText, DetectModeTable, 1);
-    at(SettingList::V0Level) = matchText(now.V0LevelText, V0LevelTable, 1);
-    at(SettingList::I0Level) = matchText(now.I0LevelText, I0LevelTable, 11);
-    at(SettingList::PhaseRange) = matchText(now.PhaseRangeText, PhaseRangeTable, 0);
-    at(SettingList::DetectTime) = matchText(now.DetectTimeText, DetectTimeTable, 0);
+    auto fallback = [](SettingList list) { return FallbackPosition(list); };
+
+    at(SettingList::DetectMode) = matchText(now.DetectModeText, DetectModeTable, fallback(SettingList::DetectMode));
+    at(SettingList::V0Level) = matchText(now.V0LevelText, V0LevelTable, fallback(SettingList::V0Level));
+    at(SettingList::I0Level) = matchText(now.I0LevelText, I0LevelTable, fallback(SettingList::I0Level));
+    at(SettingList::PhaseRange) = matchText(now.PhaseRangeText, PhaseRangeTable, fallback(SettingList::PhaseRange));
+    at(SettingList::DetectTime) = matchText(now.DetectTimeText, DetectTimeTable, fallback(SettingList::DetectTime));
     if (now.ConfirmCount >= 1 && now.ConfirmCount <= ConfirmCountTable.size()) {
         at(SettingList::ConfirmCount) = {now.ConfirmCount - 1, false};
     } else {
-        at(SettingList::ConfirmCount) = {0, true};
+        at(SettingList::ConfirmCount) = {fallback(SettingList::ConfirmCount), true};
     }
-    at(SettingList::CyclicDisp) = matchText(now.CyclicDispText, CyclicDispTable, 1);
-    at(SettingList::LogOverwrite) = matchText(now.LogOverwriteText, LogOverwriteTable, 0);
-    at(SettingList::AlarmOut1) = matchAlarmCause(now.AlarmOut1Text, alarmListsHaveOvgr, 0);
-    at(SettingList::AlarmOut2) = matchAlarmCause(now.AlarmOut2Text, alarmListsHaveOvgr, 1);
+    at(SettingList::CyclicDisp) = matchText(now.CyclicDispText, CyclicDispTable, fallback(SettingList::CyclicDisp));
+    at(SettingList::LogOverwrite) =
+        matchText(now.LogOverwriteText, LogOverwriteTable, fallback(SettingList::LogOverwrite));
+    at(SettingList::AlarmOut1) =
+        matchAlarmCause(now.AlarmOut1Text, alarmListsHaveOvgr, fallback(SettingList::AlarmOut1));
+    at(SettingList::AlarmOut2) =
+        matchAlarmCause(now.AlarmOut2Text, alarmListsHaveOvgr, fallback(SettingList::AlarmOut2));
     return matches;
+}
+
+std::span<const std::string_view> SettingTable(SettingList list, bool alarmListsHaveOvgr) {
+    switch (list) {
+        case SettingList::DetectMode:
+            return DetectModeTable;
+        case SettingList::V0Level:
+            return V0LevelTable;
+        case SettingList::I0Level:
+            return I0LevelTable;
+        case SettingList::PhaseRange:
+            return PhaseRangeTable;
+        case SettingList::DetectTime:
+            return DetectTimeTable;
+        case SettingList::ConfirmCount:
+            return ConfirmCountTable;
+        case SettingList::CyclicDisp:
+            return CyclicDispTable;
+        case SettingList::LogOverwrite:
+            return LogOverwriteTable;
+        case SettingList::AlarmOut1:
+        case SettingList::AlarmOut2:
+            break;
+    }
+    if (alarmListsHaveOvgr) {
+        return AlarmCauseOvgrTable;
+    }
+    return AlarmCauseTable;
+}
+
+int FallbackPosition(SettingList list) {
+    static constexpr std::array<int, kSettingListCount> kFallbacks{1, 1, 11, 0, 0, 0, 1, 0, 0, 1};
+    return kFallbacks[static_cast<std::size_t>(list)];
 }
 
 SettingPositions PositionsOf(const SettingMatches& matches) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string_view>
 
 #include "data/device_data.h"
@@ -73,6 +74,11 @@ using SettingMatches = std::array<ListMatch, kSettingListCount>;
 // Index the result with SettingList. `alarmListsHaveOvgr` says whether the alarm lists hold the
 // three-entry table; only then does the reported "OVGR" select position 2, otherwise it falls back in red.
 SettingMatches MatchReportedSettings(const NowValueRecord& now, bool alarmListsHaveOvgr);
+
+// The entries of a list: the alarm lists hold the three-entry table only when `alarmListsHaveOvgr`.
+std::span<const std::string_view> SettingTable(SettingList list, bool alarmListsHaveOvgr);
+// The position a list falls back to when what it should show is none of its entries.
+int FallbackPosition(SettingList list);
 
 // The positions a set of matches selects.
 SettingPositions PositionsOf(const SettingMatches& matches);

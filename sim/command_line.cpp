@@ -125,6 +125,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
         {"--no-pacing", [&] { line.options.pacing = false; }},
         {"--trace", [&] { line.options.trace = true; }},
         {"--silent", [&] { line.silent = true; }},
+        {"--ignore-settings", [&] { line.ignoreSettingsWrites = true; }},
         {"--no-ovgr", [&] { line.ovgrFunction = false; }},
     };
 
@@ -180,6 +181,7 @@ std::string UsageText() {
            "  --no-ovgr            a unit without the OVGR function\n"
            "Faults:\n"
            "  --silent             answer nothing\n"
+           "  --ignore-settings    take settings writes and initialisations without changing anything\n"
            "  --drop-record N:K    leave the next K requests for record N unanswered (repeatable)\n"
            "  --drop-share P       leave this share of record requests unanswered (0.1 or 10%)\n"
            "  --corrupt-share P    corrupt the checksum of this share of answers\n"
@@ -195,6 +197,7 @@ std::string UsageText() {
 
 void ApplyCommandLine(const CommandLine& line, SimulatedUnit& unit) {
     unit.SetSilent(line.silent);
+    unit.SetIgnoreSettingsWrites(line.ignoreSettingsWrites);
     unit.SetOvgrFunction(line.ovgrFunction);
     for (const auto& [record, times] : line.dropRecords) {
         unit.DropRecordAnswers(record, times);
@@ -218,6 +221,9 @@ std::string DescribeFaults(const CommandLine& line) {
     }
     if (line.silent) {
         parts.emplace_back("silent");
+    }
+    if (line.ignoreSettingsWrites) {
+        parts.emplace_back("settings writes ignored");
     }
     for (const auto& [record, times] : line.dropRecords) {
         parts.push_back("record " + std::to_string(record) + " unanswered " + std::to_string(times) + "x");

@@ -14,6 +14,7 @@ struct CommandLine {
     SimOptions options;
     bool help = false;
     bool silent = false;
+    bool ignoreSettingsWrites = false;
     bool ovgrFunction = true;
     std::vector<std::pair<int, int>> dropRecords;  // record, times
     double dropShare = 0.0;

@@ -459,6 +459,11 @@ void SimulatedUnit::SetOvgrFunction(bool present) {
     m_impl->model.SetOvgrFunction(present);
 }
 
+void SimulatedUnit::SetIgnoreSettingsWrites(bool ignore) {
+    const std::lock_guard lock(m_impl->mutex);
+    m_impl->model.SetIgnoreSettingsWrites(ignore);
+}
+
 void SimulatedUnit::SetFrozenValues(bool frozen) {
     const std::lock_guard lock(m_impl->mutex);
     m_impl->model.SetFrozen(frozen);

@@ -69,7 +69,8 @@ class SimulatedUnit {
 
     // Content of the unit.
     void SetOvgrFunction(bool present);
-    void SetFrozenValues(bool frozen);  // stop the measurements from moving
+    void SetIgnoreSettingsWrites(bool ignore);  // take settings writes and initialisations, change nothing
+    void SetFrozenValues(bool frozen);          // stop the measurements from moving
     // Report exactly these values (V0 in 0.1 V, I0 in 0.1 mA, phase in signed 0.1 degree) from now on.
     void SetCurrentValues(std::uint16_t v0, std::uint16_t i0, std::int16_t phase, std::uint8_t hz);
     // The 24 data bytes the next A0h would carry.

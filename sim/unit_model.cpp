@@ -279,7 +279,7 @@ std::optional<UnitAnswer> UnitModel::Handle(std::span<const std::uint8_t> reques
     const std::uint8_t code = request[1];
     const std::size_t length = request.size();
     if (code == kWriteSettings) {
-        if (length < 22) {
+        if (length < 22 || m_ignoreSettingsWrites) {
             return std::nullopt;
         }
         const auto d = request.subspan(3, 17);
@@ -312,7 +312,9 @@ std::optional<UnitAnswer> UnitModel::Handle(std::span<const std::uint8_t> reques
             emptyLog(m_ovgrLog);
             return std::nullopt;
         case kInitialise:
-            m_settings = UnitSettings{};
+            if (!m_ignoreSettingsWrites) {
+                m_settings = UnitSettings{};
+            }
             return std::nullopt;
         case kReadFaultRecord:
         case kReadOvgrRecord:

@@ -74,6 +74,8 @@ class UnitModel {
     // Reports exactly these values from now on (and freezes them).
     void SetMeasurements(const Measurements& values);
     void SetOvgrFunction(bool present) { m_ovgrFunction = present; }
+    // A unit that takes settings writes and initialise requests without changing anything.
+    void SetIgnoreSettingsWrites(bool ignore) { m_ignoreSettingsWrites = ignore; }
 
     [[nodiscard]] const UnitSettings& Settings() const { return m_settings; }
     [[nodiscard]] const std::array<std::uint8_t, kClockBytes>& Clock() const { return m_clock; }
@@ -89,6 +91,7 @@ class UnitModel {
     UnitSettings m_settings;
     std::array<std::uint8_t, kClockBytes> m_clock{};
     bool m_ovgrFunction = true;
+    bool m_ignoreSettingsWrites = false;
     bool m_frozen = false;
     bool m_pinned = false;  // values set from outside; reported as they are
     Measurements m_pinnedValues;

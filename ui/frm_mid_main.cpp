@@ -280,9 +280,19 @@ void frmMidMain::PortLost() {
     m_sendLampLit = false;
 }
 
-void frmMidMain::RequestSent(std::uint8_t /*code*/, bool /*accepted*/) {
+void frmMidMain::RequestSent(std::uint8_t code, bool accepted) {
     m_sendLampLit = !m_sendLampLit;
     ShowPanelPicture(kPanelSendLamp, m_sendLampLit ? kLampOnRed : kLampOffRed);
+    if (accepted && !m_unitSetting.isNull()) {
+        m_unitSetting->RequestWent(code);
+    }
+}
+
+void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
+    // NowValue already holds the decoded answer when the link reports the frame.
+    if (valid && frame.size() > 1 && frame[1] == kRespNowValue && !m_unitSetting.isNull()) {
+        m_unitSetting->NowValueArrived();
+    }
 }
 
 void frmMidMain::PassEnded() {
@@ -476,6 +486,7 @@ void frmMidMain::mnuUnitSetting_Click() {
         return;
     }
     auto* window = new frmUnitSetting(Data());
+    m_unitSetting = window;
     openChild(window);
     window->Value_Click_getdata();
 }

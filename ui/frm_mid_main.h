@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void LinkDown(LinkDownReason reason) override;
     void PortLost() override;
     void RequestSent(std::uint8_t code, bool accepted) override;
+    void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
     void PassEnded() override;
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
@@ -132,6 +134,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     std::function<void()> m_quit;
     CollectedLogs m_sessionLogs;
     VisitReportDialogs m_reportDialogs;
+    // The settings screen while it is open: it watches the answers after a write.
+    QPointer<frmUnitSetting> m_unitSetting;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;

@@ -3,21 +3,29 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <string>
 
 #include "data/choice_tables.h"
+#include "data/safe_write.h"
 #include "data/settings_codec.h"
+#include "data/settings_file.h"
 #include "link/request_cycle.h"
+#include "ui/app_version.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/enter_presses_button.h"
 #include "ui/ui_fonts.h"
@@ -38,6 +46,42 @@ constexpr int kHourList = 5;
 constexpr int kMinuteList = 6;
 
 constexpr int kBannerShadowOffset = 3;
+
+// The lists' titles in SettingList order, as the operator reads them in messages.
+constexpr std::array<const char*, kSettingListCount> kListTitles{
+    "微地絡検出条件", "Ｖｏしきい値",     "Ｉｏしきい値", "動作位相範囲",    "微地絡検出時間",
+    "微地絡確定回数", "サイクリック表示", "ログ上書き",   "a11-a1c警報出力", "a12-a2c警報出力"};
+
+// Differences from the unit: amber, so that they never read as the red of a list without a report.
+const QColor kDifferColour(255, 204, 102);
+
+constexpr const char* kFileTitle = "設定ファイル";
+
+QString titlesOf(const std::vector<SettingList>& lists) {
+    QStringList titles;
+    for (const SettingList list : lists) {
+        titles << QString::fromUtf8(kListTitles[static_cast<std::size_t>(list)]);
+    }
+    return titles.join(QStringLiteral("、"));
+}
+
+QString fileErrorText(const SettingsFileRead& read) {
+    switch (read.Error) {
+        case SettingsFileError::None:
+            break;
+        case SettingsFileError::TooLarge:
+            return QStringLiteral("ファイルが大きすぎます。設定ファイルではありません。");
+        case SettingsFileError::NotJson:
+            return QStringLiteral("ファイルが壊れているか、途中で切れています。");
+        case SettingsFileError::NotOurs:
+            return QStringLiteral("このファイルは設定ファイルではありません。");
+        case SettingsFileError::NewerFormat:
+            return QStringLiteral("新しい版のプログラムで保存された設定ファイルです。読み込めません。");
+        case SettingsFileError::MissingField:
+            return QStringLiteral("設定ファイルに項目「%1」がありません。").arg(QString::fromStdString(read.Field));
+    }
+    return {};
+}
 
 // The title banner: its text drawn once in grey, slightly down and right, and once more on top of it.
 class ShadowBanner : public QLabel {
@@ -194,6 +238,31 @@ void frmUnitSetting::buildWindow() {
     cmdSetting->setObjectName(QStringLiteral("cmdSetting"));
     auto* cmdInit = new QPushButton(QStringLiteral("設定初期化"));
     cmdInit->setObjectName(QStringLiteral("cmdInit"));
+    // The line that reports, then the file and comparison buttons on the right above the three write buttons.
+    m_lblCheck = new QLabel;
+    m_lblCheck->setObjectName(QStringLiteral("lblCheck"));
+    auto* checkRow = new QHBoxLayout;
+    checkRow->setSpacing(8);
+    checkRow->addStretch(1);
+    const std::array<std::pair<const char*, void (frmUnitSetting::*)()>, 3> kFileButtons{
+        std::pair{"cmdSaveFile", &frmUnitSetting::cmdSaveFile_Click},
+        std::pair{"cmdLoadFile", &frmUnitSetting::cmdLoadFile_Click},
+        std::pair{"cmdCompare", &frmUnitSetting::cmdCompare_Click}};
+    static constexpr std::array<const char*, 3> kFileButtonTexts{"ファイルに保存...", "ファイルから読込...",
+                                                                 "本体と比較"};
+    for (std::size_t i = 0; i < kFileButtons.size(); ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(kFileButtonTexts[i]));
+        button->setObjectName(QString::fromUtf8(kFileButtons[i].first));
+        checkRow->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, slot = kFileButtons[i].second] { (this->*slot)(); });
+    }
+    m_tmrCheck = new QTimer(this);
+    m_tmrCheck->setObjectName(QStringLiteral("tmrCheck"));
+    m_tmrCheck->setSingleShot(true);
+    m_tmrCheck->setInterval(kWriteCheckTime);
+    connect(m_tmrCheck, &QTimer::timeout, this, [this] { tmrCheck_Timer(); });
+    m_dialogs = DefaultUnitSettingDialogs(this);
+
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(24);
     for (QPushButton* button : {cmdNowValue, cmdSetting, cmdInit}) {
@@ -211,6 +280,8 @@ void frmUnitSetting::buildWindow() {
     page->addWidget(detect);
     page->addWidget(other);
     page->addStretch(1);
+    page->addWidget(m_lblCheck);
+    page->addLayout(checkRow);
     page->addLayout(buttons);
 
     // A new year or month changes the length of the day list; it then starts again at "1".
@@ -329,24 +400,54 @@ QComboBox* frmUnitSetting::settingList(std::size_t list) const {
 }
 
 void frmUnitSetting::Value_Click_getdata() {
+    showMatches(MatchReportedSettings(m_data.NowValue, m_alarmListsHaveOvgr));
+}
+
+void frmUnitSetting::clearMarks() {
     for (std::size_t list = 0; list < kSettingListCount; ++list) {
         setListColour(settingList(list), Qt::white);
+        settingList(list)->setToolTip({});
     }
-    const SettingMatches matches = MatchReportedSettings(m_data.NowValue, m_alarmListsHaveOvgr);
+    m_red.fill(false);
+}
+
+void frmUnitSetting::showMatches(const SettingMatches& matches) {
+    clearMarks();
     for (std::size_t list = 0; list < kSettingListCount; ++list) {
         QComboBox* combo = settingList(list);
         combo->setCurrentIndex(matches[list].Position);
+        m_red[list] = matches[list].Red;
         if (matches[list].Red) {
             setListColour(combo, Qt::red);
         }
     }
 }
 
+SettingPositions frmUnitSetting::selectedPositions() const {
+    return PositionsFrom(
+        [this](SettingList list) { return settingList(static_cast<std::size_t>(list))->currentIndex(); });
+}
 void frmUnitSetting::cmdNowValue_Click() { Value_Click_getdata(); }
 
 void frmUnitSetting::cmdSetting_Click() {
-    const SettingPositions positions =
-        PositionsFrom([this](SettingList list) { return settingList(static_cast<std::size_t>(list))->currentIndex(); });
+    if (!linkUpOrSay()) {
+        return;
+    }
+    // A red list shows a fallback, not what the unit holds: writing it into a protective relay is asked first.
+    std::vector<SettingList> unreported;
+    for (std::size_t list = 0; list < kSettingListCount; ++list) {
+        if (m_red[list]) {
+            unreported.push_back(static_cast<SettingList>(list));
+        }
+    }
+    if (!unreported.empty()) {
+        const QString question = QStringLiteral("本体から値が報告されていない設定があります：") + titlesOf(unreported) +
+                                 QStringLiteral("\r\n") + QStringLiteral("表示中の値で書き込みますか？");
+        if (ShowMsgDialog(question, QStringLiteral("確認"), this) != kDlgOk) {
+            return;
+        }
+    }
+    const SettingPositions positions = selectedPositions();
 
     ClockValue clock;
     if (m_option1[0]->isChecked()) {
@@ -365,19 +466,173 @@ void frmUnitSetting::cmdSetting_Click() {
 
     m_data.SendData = EncodeSettings(positions, clock);
     m_data.ReqCode = kReqWriteSettings;
+    startCheck(positions);
 }
 
 void frmUnitSetting::cmdInit_Click() {
+    if (!linkUpOrSay()) {
+        return;
+    }
     const std::int16_t answer = ShowMsgDialog(QStringLiteral("本体の時計以外の設定が初期化されます。") +
                                                   QStringLiteral("\r\n") + QStringLiteral("よろしいですか？"),
                                               QStringLiteral("確認"), this);
     if (answer != kDlgCancel) {
         m_data.ReqCode = kReqInitialise;
+        startCheck(InitialSettings());
     }
     // Back to the normal pointer, should a wait cursor have been left up.
     while (QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor) {
         QApplication::restoreOverrideCursor();
     }
+}
+
+bool frmUnitSetting::linkUpOrSay() {
+    if (m_data.LinkUp == kTrue) {
+        return true;
+    }
+    // Queued, it would leave whenever the unit came back, carrying the clock of this moment.
+    m_check.reset();
+    m_tmrCheck->stop();
+    m_lblCheck->setText(QStringLiteral("OFF LINE のため送信しません。本体との通信が戻ってから押してください。"));
+    return false;
+}
+
+void frmUnitSetting::startCheck(const SettingPositions& expected) {
+    m_check.emplace(expected, m_alarmListsHaveOvgr);
+    m_tmrCheck->start();
+    showCheck();
+}
+
+void frmUnitSetting::RequestWent(std::uint8_t code) {
+    if (m_check && (code == kReqWriteSettings || code == kReqInitialise)) {
+        m_check->RequestWent();
+    }
+}
+
+void frmUnitSetting::NowValueArrived() {
+    if (!m_check) {
+        return;
+    }
+    m_check->AnswerArrived(m_data.NowValue);
+    if (m_check->Decided()) {
+        m_tmrCheck->stop();
+    }
+    showCheck();
+}
+
+void frmUnitSetting::tmrCheck_Timer() {
+    if (!m_check) {
+        return;
+    }
+    m_check->TimeUp();
+    showCheck();
+}
+
+void frmUnitSetting::showCheck() {
+    switch (m_check->State()) {
+        case WriteCheckState::Waiting:
+        case WriteCheckState::Watching:
+            m_lblCheck->setText(QStringLiteral("本体の応答を確認しています..."));
+            return;
+        case WriteCheckState::Applied:
+            m_lblCheck->setText(QStringLiteral("設定が反映されました"));
+            return;
+        case WriteCheckState::Differs:
+            m_lblCheck->setText(QStringLiteral("本体の値が書き込んだ値と異なります：") +
+                                titlesOf(m_check->DifferingFields()));
+            return;
+        case WriteCheckState::NoAnswer:
+            m_lblCheck->setText(QStringLiteral("本体から応答がありません"));
+            return;
+    }
+}
+
+QString frmUnitSetting::CheckText() const { return m_lblCheck->text(); }
+
+void frmUnitSetting::cmdCompare_Click() {
+    const SettingComparison comparison = CompareWithReport(selectedPositions(), m_data.NowValue, m_alarmListsHaveOvgr);
+    int differing = 0;
+    for (std::size_t list = 0; list < kSettingListCount; ++list) {
+        QComboBox* combo = settingList(list);
+        const ListComparison& c = comparison[list];
+        combo->setToolTip(QStringLiteral("本体の値：") +
+                          (c.UnitText.empty() ? QStringLiteral("（報告なし）") : QString::fromStdString(c.UnitText)));
+        // A red list keeps its red: it says more than a difference does.
+        if (!m_red[list]) {
+            setListColour(combo, c.Differs ? kDifferColour : QColor(Qt::white));
+        }
+        differing += c.Differs ? 1 : 0;
+    }
+    m_lblCheck->setText(differing == 0 ? QStringLiteral("本体と同じ設定です")
+                                       : QStringLiteral("本体と異なる設定：%1件").arg(differing));
+}
+
+void frmUnitSetting::cmdSaveFile_Click() {
+    const QDateTime now = pcNow();
+    const QString name = m_dialogs.chooseSaveFile(now.toString(QStringLiteral("'設定_'yyyyMMdd_HHmm'.json'")));
+    if (name.isEmpty()) {
+        return;
+    }
+    SettingsFile file;
+    for (std::size_t list = 0; list < kSettingListCount; ++list) {
+        file.Texts[list] = settingList(list)->currentText().toStdString();
+    }
+    file.OvgrFunction = m_data.NowValue.OvgrModeText;
+    file.SavedAt = now.toString(Qt::ISODate).left(19).toStdString();
+    file.Port = m_data.PortNo >= 0 ? "COM" + std::to_string(m_data.PortNo) : std::string();
+    file.ProgramVersion = kVersionText;
+    if (WriteFileSafely(name.toStdString(), FormatSettingsFile(file)) != SafeWriteStatus::Ok) {
+        m_dialogs.notice(QString::fromUtf8(kFileTitle),
+                         QStringLiteral("ファイルに保存できませんでした。元のファイルはそのままです。\n") + name);
+        return;
+    }
+    m_lblCheck->setText(QStringLiteral("ファイルに保存しました"));
+}
+
+void frmUnitSetting::cmdLoadFile_Click() {
+    const QString name = m_dialogs.chooseOpenFile();
+    if (name.isEmpty()) {
+        return;
+    }
+    QFile source(name);
+    if (!source.open(QIODevice::ReadOnly)) {
+        m_dialogs.notice(QString::fromUtf8(kFileTitle), QStringLiteral("ファイルを開けませんでした。\n") + name);
+        return;
+    }
+    // One byte past the limit is enough to know that a file is too large.
+    const QByteArray bytes = source.read(static_cast<qint64>(kSettingsFileMaxBytes) + 1);
+    const SettingsFileRead read = ParseSettingsFile(std::string_view(bytes.constData(), bytes.size()));
+    if (read.Error != SettingsFileError::None) {
+        m_dialogs.notice(QString::fromUtf8(kFileTitle), fileErrorText(read) + QStringLiteral("\n") + name);
+        return;
+    }
+    const LoadedSelection selection = SelectFileTexts(read.File, m_alarmListsHaveOvgr);
+    showMatches(selection.Matches);
+    if (selection.Unknown.empty()) {
+        m_lblCheck->setText(QStringLiteral("ファイルから読み込みました"));
+    } else {
+        m_lblCheck->setText(QStringLiteral("ファイルの値を選べなかった設定：") + titlesOf(selection.Unknown));
+    }
+}
+
+UnitSettingDialogs DefaultUnitSettingDialogs(QWidget* parent) {
+    const QString filter = QStringLiteral("設定ファイル(*.json)");
+    UnitSettingDialogs dialogs;
+    dialogs.chooseSaveFile = [parent, filter](const QString& proposedName) {
+        QFileDialog dialog(parent, QStringLiteral("ファイルに保存"), proposedName, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("json"));
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
+                                                                                       : QString();
+    };
+    dialogs.chooseOpenFile = [parent, filter] {
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("ファイルから読込"), {}, filter);
+    };
+    dialogs.notice = [parent](const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+        box.exec();
+    };
+    return dialogs;
 }
 
 }  // namespace tessarin

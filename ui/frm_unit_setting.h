@@ -6,15 +6,21 @@
 #include <QDateTime>
 #include <QWidget>
 #include <array>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "data/device_data.h"
+#include "data/settings_check.h"
 
 class QComboBox;
+class QLabel;
 class QRadioButton;
+class QTimer;
 
 namespace tessarin {
 
@@ -22,6 +28,17 @@ inline constexpr const char* kUnitSettingCaption = "微地絡設定";
 
 // What FillNumberList puts into a list.
 enum class NumberKind { Year, Month, Day, Hour, Minute };
+
+// What the settings-file buttons ask of their surroundings; the defaults show real dialogs. Tests replace them.
+struct UnitSettingDialogs {
+    std::function<QString(const QString& proposedName)> chooseSaveFile;  // "" when cancelled
+    std::function<QString()> chooseOpenFile;                             // "" when cancelled
+    std::function<void(const QString& title, const QString& text)> notice;
+};
+UnitSettingDialogs DefaultUnitSettingDialogs(QWidget* parent);
+
+// How long the screen watches the unit's answers after a write or an initialisation.
+inline constexpr std::chrono::milliseconds kWriteCheckTime{5000};
 
 class frmUnitSetting : public QWidget {
     Q_OBJECT
@@ -48,6 +65,21 @@ class frmUnitSetting : public QWidget {
     void cmdSetting_Click();   // 一括設定変更: SendData := the encoded settings and clock, ReqCode := 3
     void cmdInit_Click();      // 設定初期化: after the operator's OK, ReqCode := 7
 
+    // Settings files and the comparison; what they found shows in the line lblCheck.
+    void cmdSaveFile_Click();  // ファイルに保存...: the ten selections, safely written to a chosen file
+    void cmdLoadFile_Click();  // ファイルから読込...: selects a file's texts; a bad file changes nothing
+    void cmdCompare_Click();   // 本体と比較: marks each list whose selection differs from NowValue
+    void SetDialogs(UnitSettingDialogs dialogs) { m_dialogs = std::move(dialogs); }
+
+    // The main window forwards what the link reports, so that a write can be checked: a request written,
+    // and a current-value answer decoded into NowValue.
+    void RequestWent(std::uint8_t code);
+    void NowValueArrived();
+    // The watch's time is up (tmrCheck; tests call it directly).
+    void tmrCheck_Timer();
+    // The line under the lists: the comparison's summary or the outcome of the last write.
+    QString CheckText() const;
+
     // Clears `list`, adds the table's texts in order and selects position 0.
     static void FillChoiceList(QComboBox* list, std::span<const std::string_view> table);
     // Clears `list`, adds the numbers of `kind` as plain decimal texts and selects position 0. The day
@@ -60,6 +92,12 @@ class frmUnitSetting : public QWidget {
     void yearOrMonthChanged();
     QDateTime pcNow() const;
     QComboBox* settingList(std::size_t list) const;
+    void showMatches(const SettingMatches& matches);
+    void clearMarks();
+    bool linkUpOrSay();
+    void startCheck(const SettingPositions& expected);
+    void showCheck();
+    SettingPositions selectedPositions() const;
 
     DeviceData& m_data;
     Clock m_clock;
@@ -68,6 +106,12 @@ class frmUnitSetting : public QWidget {
     std::array<QComboBox*, 8> m_cmbUnitPara1{};
     std::array<QComboBox*, 7> m_cmbUnitPara2{};
     std::array<QRadioButton*, 2> m_option1{};
+    QLabel* m_lblCheck = nullptr;
+    QTimer* m_tmrCheck = nullptr;
+
+    UnitSettingDialogs m_dialogs;
+    std::array<bool, kSettingListCount> m_red{};
+    std::optional<WriteCheck> m_check;
 };
 
 }  // namespace tessarin

@@ -18,6 +18,7 @@ TEST(CommandLineTest, ReadsEveryOption) {
                                   "--seed",
                                   "4000000000",
                                   "--silent",
+                                  "--ignore-settings",
                                   "--drop-record",
                                   "3:2",
                                   "--drop-record=5:1",
@@ -44,6 +45,7 @@ TEST(CommandLineTest, ReadsEveryOption) {
     EXPECT_TRUE(line.options.trace);
     EXPECT_EQ(line.options.seed, 4000000000U);
     EXPECT_TRUE(line.silent);
+    EXPECT_TRUE(line.ignoreSettingsWrites);
     EXPECT_EQ(line.dropRecords, (std::vector<std::pair<int, int>>{{3, 2}, {5, 1}}));
     EXPECT_DOUBLE_EQ(line.dropShare, 0.1);
     EXPECT_DOUBLE_EQ(line.corruptShare, 0.25);
@@ -54,6 +56,7 @@ TEST(CommandLineTest, ReadsEveryOption) {
     EXPECT_EQ(line.unplugAfter, 1.5);
     EXPECT_EQ(line.replugAfter, 2.0);
     EXPECT_THAT(DescribeFaults(line), ::testing::HasSubstr("record 2 numbered 10"));
+    EXPECT_THAT(DescribeFaults(line), ::testing::HasSubstr("settings writes ignored"));
 }
 
 TEST(CommandLineTest, DefaultsArePacedAndFaultless) {

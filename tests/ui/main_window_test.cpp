@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
@@ -388,6 +390,44 @@ TEST(MainWindow, LampsAreNeverBlankWhateverThePictureFolderHolds) {
         window->ShowPanelPicture(2, "NO_SUCH.bmp");
         EXPECT_TRUE(window->StatusPanel(2)->pixmap().isNull());
     }
+}
+
+// The main window hands the settings screen the requests written and the current-value answers, so that a
+// write is checked; once the screen has gone, the same events reach nothing and break nothing.
+TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
+    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    ASSERT_TRUE(ShowActive(*window));
+    NowValueRecord& now = window->Data().NowValue;
+    now.DetectModeText = "V0 & I0";
+    now.V0LevelText = "2% (76.2V)";
+    now.I0LevelText = "100mA";
+    now.PhaseRangeText = "-60°～120°";
+    now.DetectTimeText = "0.04秒";
+    now.ConfirmCount = 3;
+    now.CyclicDispText = "しない";
+    now.LogOverwriteText = "する";
+    now.AlarmOut1Text = "微地絡";
+    now.AlarmOut2Text = "ＧＲ自己診断異常";
+    window->Data().LinkUp = kTrue;
+    const std::vector<std::uint8_t> answer{0xFF, kRespNowValue, 0x1E};
+
+    window->mnuUnitSetting_Click();
+    auto* screen = window->findChild<frmUnitSetting*>();
+    ASSERT_NE(screen, nullptr);
+    screen->cmdSetting_Click();
+    window->RequestSent(kReqWriteSettings, true);
+    window->FrameReceived(answer, false);  // a spoiled frame is no answer
+    window->FrameReceived(answer, true);
+    window->FrameReceived(answer, true);
+    EXPECT_EQ(screen->CheckText(), QString::fromUtf8("設定が反映されました"));
+
+    screen->cmdSetting_Click();
+    window->CloseActiveChild();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->findChild<frmUnitSetting*>(), nullptr);
+    window->RequestSent(kReqWriteSettings, true);
+    window->FrameReceived(answer, true);
+    window->FrameReceived(answer, true);
 }
 
 TEST(MainWindow, AboutBoxIsModelessAndComesForwardOnASecondCommand) {

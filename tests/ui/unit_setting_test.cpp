@@ -5,17 +5,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -78,6 +83,12 @@ class UnitSetting : public ::testing::Test {
   protected:
     // Opens the screen as the main window does: Form_Load, then Value_Click_getdata.
     void Open() { OpenOn(m_data); }
+    // Opens the screen on a unit that is ON LINE and has reported every setting: no list is red.
+    void OpenReported() {
+        m_data.NowValue = FullReport();
+        m_data.LinkUp = kTrue;
+        Open();
+    }
     void OpenOn(DeviceData& data) {
         m_screen = std::make_unique<frmUnitSetting>(data, [this] { return m_now; });
         m_screen->show();
@@ -309,7 +320,7 @@ TEST_F(UnitSetting, PcYearOutsideTheListSelectsTheNearestEnd) {
 
 TEST_F(UnitSetting, WriteWithThePcClockSendsTheTimeOfThePress) {
     m_now = At(2026, 12, 8, 4, 0, 0);
-    Open();
+    OpenReported();
     ChooseWorkedExample();
     m_now = At(2026, 12, 8, 5, 42, 10);  // the lists still show 4:00
     Click("cmdSetting");
@@ -332,7 +343,7 @@ TEST_F(UnitSetting, WriteWithThePcClockSendsTheTimeOfThePress) {
 
 TEST_F(UnitSetting, WriteWithAChosenTimeSendsSecondZero) {
     m_now = At(2031, 3, 3, 3, 3, 33);
-    Open();
+    OpenReported();
     ChooseWorkedExample();
     Option(1)->click();
     Choose(Para2(2), "26");
@@ -348,7 +359,7 @@ TEST_F(UnitSetting, WriteWithAChosenTimeSendsSecondZero) {
 }
 
 TEST_F(UnitSetting, EnterOnTheFocusedWriteButtonQueuesTheWriteAsAClickDoes) {
-    Open();
+    OpenReported();
     ChooseWorkedExample();
     Click("cmdSetting");
     const Bytes clicked(m_data.SendData.begin(), m_data.SendData.end());
@@ -372,7 +383,7 @@ TEST_F(UnitSetting, EnterOnTheFocusedWriteButtonQueuesTheWriteAsAClickDoes) {
 }
 
 TEST_F(UnitSetting, InitialiseAsksFirstAndCancelQueuesNothing) {
-    Open();
+    OpenReported();
     struct Case {
         const char* name;
         Qt::Key key;
@@ -394,7 +405,7 @@ TEST_F(UnitSetting, InitialiseAsksFirstAndCancelQueuesNothing) {
 }
 
 TEST_F(UnitSetting, InitialiseAfterWriteBeforeTheNextTickSendsOnlyTheInitialise) {
-    Open();
+    OpenReported();
     ChooseWorkedExample();
     Click("cmdSetting");
     AnswerDialogWith(Qt::Key_Space, true);
@@ -414,7 +425,7 @@ TEST_F(UnitSetting, InitialiseAfterWriteBeforeTheNextTickSendsOnlyTheInitialise)
 }
 
 TEST_F(UnitSetting, AQueuedWriteLeavesAfterTheScreenHasClosed) {
-    Open();
+    OpenReported();
     ChooseWorkedExample();
     Click("cmdSetting");
     m_screen->close();
@@ -555,6 +566,298 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
     m_screen.reset();
     link.ClosePort();
     unit.Stop();
+}
+
+}  // namespace
+}  // namespace tessarin
+
+namespace tessarin {
+namespace {
+
+// What the unit reports after taking the worked example's settings.
+NowValueRecord WorkedExampleReport() {
+    NowValueRecord now = FullReport();
+    now.DetectModeText = "V0 & I0";
+    now.V0LevelText = "2% (76.2V)";
+    now.I0LevelText = "100mA";
+    now.PhaseRangeText = "-60°～120°";
+    now.DetectTimeText = "0.04秒";
+    now.ConfirmCount = 3;
+    now.CyclicDispText = "しない";
+    now.LogOverwriteText = "する";
+    now.AlarmOut1Text = "微地絡";
+    now.AlarmOut2Text = "ＧＲ自己診断異常";
+    return now;
+}
+
+class UnitSettingChecks : public UnitSetting {
+  protected:
+    void UseFile(const QString& name) {
+        UnitSettingDialogs dialogs;
+        dialogs.chooseSaveFile = [name](const QString&) { return name; };
+        dialogs.chooseOpenFile = [name] { return name; };
+        dialogs.notice = [this](const QString&, const QString& text) { m_notices << text; };
+        m_screen->SetDialogs(dialogs);
+    }
+    [[nodiscard]] QString CheckText() const { return m_screen->CheckText(); }
+    // What the request cycle writes in a few ticks, polls aside.
+    std::vector<Bytes> TickWrites() {
+        test::FakeCommPort port;
+        port.OpenAnything();
+        EXPECT_NE(port.OpenPort(), 0);
+        test::RecordingLinkEvents view;
+        for (int tick = 0; tick < 4; ++tick) {
+            SendRequest(m_data, port, view);
+        }
+        std::vector<Bytes> writes;
+        std::copy_if(port.Writes().begin(), port.Writes().end(), std::back_inserter(writes),
+                     [](const Bytes& frame) { return frame.size() > 1 && frame[1] != kReqPoll; });
+        return writes;
+    }
+
+    QStringList m_notices;
+    QTemporaryDir m_dir;
+};
+
+TEST_F(UnitSettingChecks, OffLinePressesSendNothingEvenAfterTheUnitComesBack) {
+    OpenReported();
+    m_data.LinkUp = kFalse;
+    for (const char* button : {"cmdSetting", "cmdInit"}) {
+        SCOPED_TRACE(button);
+        Click(button);  // no dialog comes up: the initialise is refused before it asks
+        EXPECT_EQ(m_data.ReqCode, kReqNone);
+        EXPECT_TRUE(CheckText().contains(QStringLiteral("OFF LINE"))) << CheckText().toStdString();
+    }
+    m_data.LinkUp = kTrue;
+    EXPECT_TRUE(TickWrites().empty());
+}
+
+TEST_F(UnitSettingChecks, ARedListAsksFirstCancelSendsNothingOkSendsTheSameBytes) {
+    m_data.LinkUp = kTrue;
+    Open();  // nothing reported yet: every list is red
+    ChooseWorkedExample();
+    const auto cancelled = AnswerDialogWith(Qt::Key_Escape, false);
+    Click("cmdSetting");
+    EXPECT_EQ(cancelled->caption, Text("確認"));
+    EXPECT_TRUE(cancelled->message.contains(Text("Ｖｏしきい値")));
+    EXPECT_TRUE(cancelled->message.contains(Text("a12-a2c警報出力")));
+    EXPECT_EQ(m_data.ReqCode, kReqNone);
+    EXPECT_TRUE(TickWrites().empty());
+
+    AnswerDialogWith(Qt::Key_Space, true);
+    Click("cmdSetting");
+    EXPECT_EQ(TickWrites(), std::vector<Bytes>{kWorkedExampleFrame});
+}
+
+TEST_F(UnitSettingChecks, FileRoundTripAndWhatALoadCannotApply) {
+    ASSERT_TRUE(m_dir.isValid());
+    OpenReported();
+    const QStringList reported = SettingTexts();
+    UseFile(m_dir.filePath(QStringLiteral("site.json")));
+    m_data.PortNo = 3;
+    Click("cmdSaveFile");
+    ASSERT_TRUE(m_notices.isEmpty()) << m_notices.join(' ').toStdString();
+    QFile saved(m_dir.filePath(QStringLiteral("site.json")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    EXPECT_TRUE(bytes.contains("\"port\": \"COM3\""));
+    EXPECT_TRUE(bytes.contains("\"savedAt\": \"2026-12-08T05:42:10\""));
+
+    for (QComboBox* list : SettingLists()) {
+        list->setCurrentIndex(0);
+    }
+    Click("cmdLoadFile");
+    EXPECT_EQ(SettingTexts(), reported);
+    for (const QComboBox* list : SettingLists()) {
+        EXPECT_FALSE(IsRed(list));
+    }
+
+    // The same file on a unit without the OVGR function: alarm 1 cannot be "ＯＶＧＲ".
+    DeviceData noOvgr;
+    noOvgr.NowValue = WorkedExampleReport();
+    noOvgr.NowValue.OvgrModeText = "機能なし";
+    OpenOn(noOvgr);
+    UseFile(m_dir.filePath(QStringLiteral("site.json")));
+    Click("cmdLoadFile");
+    EXPECT_TRUE(IsRed(Para1(6)));
+    EXPECT_EQ(Para1(6)->currentText(), Text("微地絡"));
+    EXPECT_TRUE(CheckText().contains(Text("a11-a1c警報出力"))) << CheckText().toStdString();
+    EXPECT_EQ(Para1(0)->currentText(), Text("V0のみ"));
+}
+
+TEST_F(UnitSettingChecks, ABadFileSaysWhyAndChangesNothing) {
+    ASSERT_TRUE(m_dir.isValid());
+    OpenReported();
+    const QStringList before = SettingTexts();
+    const QString name = m_dir.filePath(QStringLiteral("bad.json"));
+    UseFile(name);
+    for (const QByteArray& bytes :
+         {QByteArray("{\"kind\": \"tessarin-settings\""), QByteArray("[]"), QByteArray(200000, 'x'),
+          QByteArray("{\"kind\": \"tessarin-settings\", "
+                     "\"formatVersion\": 9}")}) {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        m_notices.clear();
+        Click("cmdLoadFile");
+        ASSERT_EQ(m_notices.size(), 1);
+        EXPECT_TRUE(m_notices.front().contains(name));
+        EXPECT_EQ(SettingTexts(), before);
+    }
+    // A save that cannot be written says so.
+    UseFile(m_dir.filePath(QStringLiteral("no-such-folder/site.json")));
+    m_notices.clear();
+    Click("cmdSaveFile");
+    EXPECT_EQ(m_notices.size(), 1);
+}
+
+TEST_F(UnitSettingChecks, CompareMarksDifferencesInTheirOwnColourAndIgnoresTheClock) {
+    OpenReported();
+    Para1(2)->setCurrentIndex(0);  // 15mA, the unit has 600mA
+    Para2(1)->setCurrentIndex(0);  // する, the unit has しない
+    Choose(Para2(2), "30");
+    Choose(Para2(6), "1");
+    Click("cmdCompare");
+    EXPECT_EQ(CheckText(), Text("本体と異なる設定：2件"));
+    for (QComboBox* list : SettingLists()) {
+        const bool differs = list == Para1(2) || list == Para2(1);
+        EXPECT_EQ(list->palette().color(QPalette::Button) != QColor(Qt::white), differs)
+            << list->objectName().toStdString();
+        EXPECT_FALSE(IsRed(list));
+    }
+    EXPECT_TRUE(Para1(2)->toolTip().contains(Text("600mA")));
+    EXPECT_TRUE(Para2(1)->toolTip().contains(Text("しない")));
+}
+
+TEST_F(UnitSettingChecks, TheCheckedWriteShowsEachOutcome) {
+    struct Case {
+        const char* name;
+        int answers;
+        bool taken;
+        const char* shown;
+    };
+    for (const Case& c : {Case{"taken", 2, true, "設定が反映されました"},
+                          Case{"ignored", 3, false, "本体の値が書き込んだ値と異なります"},
+                          Case{"silent", 0, false, "本体から応答がありません"}}) {
+        SCOPED_TRACE(c.name);
+        OpenReported();
+        ChooseWorkedExample();
+        Click("cmdSetting");
+        // Answers before the write has gone say nothing about it.
+        m_screen->NowValueArrived();
+        m_screen->NowValueArrived();
+        m_screen->RequestWent(kReqWriteSettings);
+        m_data.NowValue = c.taken ? WorkedExampleReport() : FullReport();
+        for (int i = 0; i < c.answers; ++i) {
+            m_screen->NowValueArrived();
+        }
+        if (!c.taken) {
+            EXPECT_TRUE(CheckText().contains(Text("確認"))) << CheckText().toStdString();
+            m_screen->tmrCheck_Timer();
+        }
+        EXPECT_TRUE(CheckText().startsWith(Text(c.shown))) << CheckText().toStdString();
+        if (!c.taken && c.answers > 0) {
+            EXPECT_TRUE(CheckText().contains(Text("微地絡検出条件")));
+        }
+        m_data.ReqCode = kReqNone;
+    }
+}
+
+}  // namespace
+}  // namespace tessarin
+
+namespace tessarin {
+namespace {
+
+// Hands what the link reports to the settings screen, as the main window does, and counts the answers.
+class ForwardingView : public LinkEvents {
+  public:
+    void RequestSent(std::uint8_t code, bool accepted) override {
+        if (accepted && screen != nullptr) {
+            screen->RequestWent(code);
+        }
+    }
+    void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override {
+        if (valid && frame.size() > 1 && frame[1] == kRespNowValue) {
+            ++answers;
+            if (screen != nullptr) {
+                screen->NowValueArrived();
+            }
+        }
+    }
+    frmUnitSetting* screen = nullptr;
+    int answers = 0;
+};
+
+TEST_F(UnitSetting, EndToEndTheCheckedWriteAgainstTheSimulatedUnit) {
+    enum class Unit { Takes, IgnoresWrites, FallsSilent };
+    struct Case {
+        const char* name;
+        Unit unit;
+        const char* shown;
+    };
+    for (const Case& c : {Case{"takes", Unit::Takes, "設定が反映されました"},
+                          Case{"ignores", Unit::IgnoresWrites, "本体の値が書き込んだ値と異なります"},
+                          Case{"silent", Unit::FallsSilent, "本体から応答がありません"}}) {
+        SCOPED_TRACE(c.name);
+        ScopedRuntimeDir runtime;
+        ASSERT_TRUE(runtime.Ok());
+        sim::SimOptions options;
+        options.pacing = false;
+        sim::SimulatedUnit unit(options);
+        ASSERT_TRUE(unit.Start()) << unit.LastError();
+        unit.SetOvgrFunction(true);
+        unit.SetFrozenValues(true);
+        unit.SetIgnoreSettingsWrites(c.unit == Unit::IgnoresWrites);
+
+        ForwardingView view;
+        UnitLink link(view);
+        link.Discover();
+        DeviceData& data = link.Data();
+        ASSERT_TRUE(TickUntil(link, [&data] { return data.NowValue.OvgrModeText == "機能あり"; }));
+        OpenOn(data);
+        view.screen = m_screen.get();
+
+        const std::vector<int> positions{3, 4, 16, 1, 14, 9, 0, 1, 2, 0};
+        const auto lists = SettingLists();
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            lists[i]->setCurrentIndex(positions[i]);
+        }
+        Option(1)->click();
+        Choose(Para2(2), "27");
+        Choose(Para2(3), "3");
+        Choose(Para2(4), "4");
+        Choose(Para2(5), "5");
+        Choose(Para2(6), "6");
+        unit.ClearRequests();
+        unit.SetSilent(c.unit == Unit::FallsSilent);
+        Click("cmdSetting");
+
+        ASSERT_TRUE(TickUntil(link, [&unit] { return !WritesReceived(unit).empty(); }));
+        // The same bytes as the unchecked write: the watch only reads.
+        EXPECT_EQ(WritesReceived(unit),
+                  std::vector<Bytes>({{0xFF, 0x03, 0x16, 0x8A, 0x00, 0x0A, 0x0E, 0x04, 0x10, 0x01, 0x00,
+                                       0x01, 0x1B, 0x03, 0x04, 0x05, 0x06, 0x00, 0x02, 0x00, 0xCC, 0x5E}}));
+        const int before = view.answers;
+        // Three polls after the write, answered or not, stand in for the watch's time.
+        ASSERT_TRUE(TickUntil(link, [&unit, &view, before, c] {
+            const std::vector<sim::ReceivedRequest> requests = unit.Requests();
+            const auto polls = std::count_if(requests.begin(), requests.end(), [](const sim::ReceivedRequest& r) {
+                return r.frame.size() > 1 && r.frame[1] == kReqPoll;
+            });
+            return c.unit == Unit::FallsSilent ? polls >= 3 : view.answers >= before + 3;
+        }));
+        m_screen->tmrCheck_Timer();
+        EXPECT_TRUE(m_screen->CheckText().startsWith(Text(c.shown))) << m_screen->CheckText().toStdString();
+        if (c.unit == Unit::IgnoresWrites) {
+            EXPECT_TRUE(m_screen->CheckText().contains(Text("微地絡検出条件")));
+        }
+        view.screen = nullptr;
+        m_screen.reset();
+        link.ClosePort();
+        unit.Stop();
+    }
 }
 
 }  // namespace

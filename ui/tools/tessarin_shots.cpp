@@ -17,12 +17,16 @@
 #include <QTimer>
 #include <functional>
 
+#include "data/choice_tables.h"
 #include "data/log_record_decoder.h"
+#include "data/safe_write.h"
+#include "data/settings_file.h"
 #include "ui/app_main.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
+#include "ui/frm_unit_setting.h"
 
 namespace {
 
@@ -89,6 +93,61 @@ class Shooter {
     QString m_folder;
     bool m_failed = false;
 };
+
+// A settings file that differs from the unit in two lists, loaded and compared; then the three outcomes of
+// a checked write: taken by the unit, and (on a copy of the unit's data, fed by hand) ignored and unanswered.
+void shootSettingsChecks(frmMidMain& window, Shooter& shooter, const QString& folder) {
+    auto* screen = window.findChild<tessarin::frmUnitSetting*>();
+    if (screen == nullptr) {
+        return;
+    }
+    const QString name = QDir(folder).filePath(QStringLiteral("14_settings.json"));
+    tessarin::SettingsFile file;
+    const tessarin::NowValueRecord& now = window.Data().NowValue;
+    const bool ovgr = now.OvgrModeText == tessarin::kOvgrPresent;
+    const auto matches = tessarin::MatchReportedSettings(now, ovgr);
+    for (std::size_t list = 0; list < tessarin::kSettingListCount; ++list) {
+        const auto table = tessarin::SettingTable(static_cast<tessarin::SettingList>(list), ovgr);
+        // Two lists one entry on from what the unit has.
+        const std::size_t shift = list == 1 || list == 6 ? 1 : 0;
+        file.Texts[list] = table[(static_cast<std::size_t>(matches[list].Position) + shift) % table.size()];
+    }
+    file.OvgrFunction = now.OvgrModeText;
+    (void)tessarin::WriteFileSafely(name.toStdString(), tessarin::FormatSettingsFile(file));
+    screen->SetDialogs(
+        {[&name](const QString&) { return name; }, [&name] { return name; },
+         [](const QString& title, const QString& text) { QTextStream(stderr) << title << ": " << text << Qt::endl; }});
+    screen->cmdLoadFile_Click();
+    screen->cmdCompare_Click();
+    settle(200);
+    shooter.save(&window, QStringLiteral("14_settings_file_compared"));
+
+    screen->Value_Click_getdata();
+    screen->cmdSetting_Click();
+    waitFor([screen] { return !screen->CheckText().endsWith(QStringLiteral("...")); }, 10000);
+    settle(200);
+    shooter.save(&window, QStringLiteral("15_settings_check_applied"));
+
+    for (const bool answered : {true, false}) {
+        tessarin::DeviceData copy;
+        copy.NowValue = now;
+        copy.LinkUp = tessarin::kTrue;
+        tessarin::frmUnitSetting lone(copy);
+        lone.Value_Click_getdata();
+        lone.show();
+        lone.SetDialogs({[&name](const QString&) { return name; }, [&name] { return name; },
+                         [](const QString&, const QString&) {}});
+        lone.cmdLoadFile_Click();
+        lone.cmdSetting_Click();
+        lone.RequestWent(tessarin::kReqWriteSettings);
+        for (int i = 0; answered && i < 3; ++i) {
+            lone.NowValueArrived();
+        }
+        lone.tmrCheck_Timer();
+        settle(300);
+        shooter.save(&lone, QString::fromLatin1(answered ? "16_settings_check_differs" : "17_settings_check_silent"));
+    }
+}
 
 }  // namespace
 
@@ -174,6 +233,7 @@ int main(int argc, char** argv) {
     window.mnuUnitSetting_Click();
     settle(200);
     shooter.save(&window, QStringLiteral("05_settings"));
+    shootSettingsChecks(window, shooter, folder);
 
     window.mnuNowValue_Click();
     window.mnuAbout_Click();
