@@ -14,11 +14,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
+#include "ui/phasor_window.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
@@ -161,6 +163,7 @@ void frmMidMain::buildMenus() {
     QMenu* view = addMenu("表示(&V)", "mnuView");
     addItem(view, "現在値表示(&N)...", "mnuNowValue", QKeySequence(Qt::Key_F1), &frmMidMain::mnuNowValue_Click);
     addItem(view, "ログ表示(&L)...", "mnuLogDisp", QKeySequence(Qt::Key_F2), &frmMidMain::mnuLogDisp_Click);
+    addItem(view, "ベクトル図(&P)...", "mnuPhasor", QKeySequence(), &frmMidMain::mnuPhasor_Click);
 
     QMenu* setting = addMenu("設定(&S)", "mnuSetting");
     addItem(setting, "微地絡設定(&E)...", "mnuUnitSetting", QKeySequence(Qt::CTRL | Qt::Key_F1),
@@ -444,6 +447,33 @@ void frmMidMain::mnuLogDisp_Click() {
     auto* window = new frmLogDisp(*m_link, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
+}
+
+void frmMidMain::mnuPhasor_Click() {
+    if (logBusy()) {
+        return;
+    }
+    // A window of its own beside the frame, so that it stays open whichever screen the frame shows.
+    if (m_phasor == nullptr) {
+        m_phasor = new frmPhasor(&m_sessionLogs, this);
+        m_phasor->setAttribute(Qt::WA_DeleteOnClose);
+        m_phasor->ShowAnswer(Data().NowValue);
+    }
+    m_phasor->show();
+    m_phasor->raise();
+    m_phasor->activateWindow();
+}
+
+frmPhasor* frmMidMain::PhasorWindow() const { return m_phasor; }
+
+void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
+    if (!valid || frame.size() < 2 || frame[1] != kRespNowValue) {
+        return;
+    }
+    Data().NowValue.Numbers.receivedAt = std::chrono::system_clock::now();
+    if (m_phasor != nullptr) {
+        m_phasor->ShowAnswer(Data().NowValue);
+    }
 }
 
 void frmMidMain::mnuUnitSetting_Click() {

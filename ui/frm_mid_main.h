@@ -28,6 +28,7 @@ namespace tessarin {
 
 class frmAbout;
 class frmNowValue;
+class frmPhasor;
 class frmLogDisp;
 class frmUnitSetting;
 
@@ -63,6 +64,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
     void CollectionStopped() override;
+    // A current-value answer: stamped with its arrival time and shown in the phasor window, if open.
+    void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
 
     // Panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
     void ShowPanelText(int panel, const std::string& text);
@@ -76,6 +79,10 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void mnuAbout_Click();        // show the About box, or bring the open one forward
     void mnuExit_Click();         // close the port and end the program
     void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
+    void mnuPhasor_Click();       // ベクトル図: open the phasor window, or bring the open one forward
+
+    // The phasor window, nullptr while it is closed.
+    frmPhasor* PhasorWindow() const;
 
     // The logs collected in this session, whichever log screen collected them.
     const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
@@ -126,6 +133,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     std::function<void()> m_quit;
     CollectedLogs m_sessionLogs;
     VisitReportDialogs m_reportDialogs;
+    QPointer<frmPhasor> m_phasor;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;
