@@ -29,6 +29,7 @@ namespace tessarin {
 class frmAbout;
 class frmNowValue;
 class frmPhasor;
+class frmTrend;
 class frmLogDisp;
 class frmUnitSetting;
 
@@ -80,9 +81,12 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void mnuExit_Click();         // close the port and end the program
     void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
     void mnuPhasor_Click();       // ベクトル図: open the phasor window, or bring the open one forward
+    void mnuTrend_Click();        // トレンド: open the trend window, or bring the open one forward
 
     // The phasor window, nullptr while it is closed.
     frmPhasor* PhasorWindow() const;
+    // The trend window, nullptr while it is closed.
+    frmTrend* TrendWindow() const;
 
     // The logs collected in this session, whichever log screen collected them.
     const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
@@ -127,6 +131,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void unloadChild(QWidget* child);
     bool logBusy() const;
     void endProgram();
+    void showToolWindow(QWidget* window);
 
     std::unique_ptr<UnitLink> m_link;
     LampPictures m_lamps;
@@ -134,6 +139,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     CollectedLogs m_sessionLogs;
     VisitReportDialogs m_reportDialogs;
     QPointer<frmPhasor> m_phasor;
+    QPointer<frmTrend> m_trend;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;
