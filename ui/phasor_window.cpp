@@ -127,12 +127,9 @@ void PhasorDiagram::Show(const NowValueNumbers& now, std::vector<LogLinePoint> p
     m_points = std::move(points);
     m_lines = std::move(lines);
     const double threshold = now.i0ThresholdMilliamps ? *now.i0ThresholdMilliamps : 0.0;
-    // The scale keeps the records in sight as well as the present I0.
-    double largest = now.valid ? i0Milliamps(now.measured) : 0.0;
-    for (const LogLinePoint& p : m_points) {
-        largest = std::max(largest, static_cast<double>(*p.i0Milliamps));
-    }
-    m_scale = PhasorScaleMilliamps(largest, threshold);
+    // The scale follows the present I0, not the records: one old large record would shrink the live arrow
+    // to nothing. Records beyond the edge sit on it; their tooltips give the exact line.
+    m_scale = PhasorScaleMilliamps(now.valid ? i0Milliamps(now.measured) : 0.0, threshold);
     update();
 }
 
@@ -295,6 +292,7 @@ void frmPhasor::buildLabels() {
     QFont bold = font();
     bold.setBold(true);
     m_lblState->setFont(bold);
+    m_lblState->setWordWrap(true);
     m_lblPhaseReason = addLabel("lblPhaseReason");
     m_lblPhaseReason->setWordWrap(true);
     m_lblCondition = addLabel("lblPhasorCondition");
