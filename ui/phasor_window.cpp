@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <optional>
 #include <utility>
@@ -177,13 +178,18 @@ bool PhasorDiagram::event(QEvent* event) {
 }
 
 void PhasorDiagram::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().base());
-    painter.setRenderHint(QPainter::Antialiasing);
-    paintZone(painter);
-    paintRecords(painter);
-    paintArrows(painter);
-    paintV0Bar(painter);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().base());
+        painter.setRenderHint(QPainter::Antialiasing);
+        paintZone(painter);
+        paintRecords(painter);
+        paintArrows(painter);
+        paintV0Bar(painter);
+    }
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    m_worstPaintMs = std::max(m_worstPaintMs, took.count());
 }
 
 void PhasorDiagram::paintZone(QPainter& painter) const {

@@ -33,11 +33,15 @@ class PhasorDiagram : public QWidget {
     // The log line of the record point under `position`, empty when none is there.
     [[nodiscard]] QString LineAt(QPointF position) const;
 
+    // The longest paint so far, in milliseconds (for the benchmark).
+    [[nodiscard]] double WorstPaintMilliseconds() const { return m_worstPaintMs; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
 
   private:
+    double m_worstPaintMs = 0.0;
     [[nodiscard]] QRectF diagramRect() const;
     [[nodiscard]] QRectF v0BarRect() const;
     void paintZone(QPainter& painter) const;

@@ -119,11 +119,16 @@ QPointF TrendPlot::SamplePoint(int strip, std::size_t i, double value) const {
 }
 
 void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    for (int strip = 0; strip < kStrips; ++strip) {
-        paintStrip(painter, strip);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().window());
+        for (int strip = 0; strip < kStrips; ++strip) {
+            paintStrip(painter, strip);
+        }
     }
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    m_worstPaintMs = std::max(m_worstPaintMs, took.count());
 }
 
 void TrendPlot::paintStrip(QPainter& painter, int strip) const {

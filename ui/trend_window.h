@@ -30,6 +30,9 @@ class TrendPlot : public QWidget {
     // The strip (0 V0, 1 I0, 2 phase) and the x position of sample i, as last painted.
     [[nodiscard]] QPointF SamplePoint(int strip, std::size_t i, double value) const;
 
+    // The longest paint so far, in milliseconds (for the benchmark).
+    [[nodiscard]] double WorstPaintMilliseconds() const { return m_worstPaintMs; }
+
   signals:
     // The mouse pointer is over the time of this sample (nullptr: no sample).
     void hovered(const HistorySample* sample);
@@ -39,6 +42,7 @@ class TrendPlot : public QWidget {
     void mouseMoveEvent(QMouseEvent* event) override;
 
   private:
+    double m_worstPaintMs = 0.0;
     [[nodiscard]] QRectF stripRect(int strip) const;
     [[nodiscard]] double xOf(std::chrono::system_clock::time_point at) const;
     [[nodiscard]] std::pair<double, double> stripRange(int strip) const;
