@@ -1,6 +1,7 @@
 #include "ui/trend_window.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/dlg_msg_box.h"
 #include "ui/frm_mid_main.h"
 #include "ui/now_value_items.h"
 #include "ui/save_file_dialog.h"
@@ -199,9 +201,17 @@ frmTrend::frmTrend(QWidget* parent) : QWidget(parent, Qt::Window), m_history(kCa
     setObjectName(QStringLiteral("frmTrend"));
     setWindowTitle(QString::fromUtf8(kTrendCaption));
     setFont(UiFont(kPointSizeControls));
+    // Recording starts the file afresh, so an existing one is replaced only when the user says so.
     m_chooseFile = [this] {
-        return AskSaveFileName(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"),
-                               QStringLiteral("csv"));
+        const QString name = AskSaveFileName(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"),
+                                             QStringLiteral("csv"));
+        if (!name.isEmpty() && QFileInfo::exists(name) &&
+            ShowMsgDialog(
+                QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 \r\n上書きしますか？"),
+                QStringLiteral("確認"), this) == kDlgCancel) {
+            return QString();
+        }
+        return name;
     };
     m_notice = [this](const QString& message) {
         QMessageBox::warning(this, QString::fromUtf8(kProgramTitle), message);
