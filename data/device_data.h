@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "data/measured_values.h"
 #include "data/protocol_codes.h"
 
 namespace tessarin {
@@ -36,6 +37,8 @@ struct NowValueRecord {
     std::string CyclicDispText;
     std::string LogOverwriteText;
     std::string OvgrModeText;
+    // The same answer as numbers, for the pictures and the recording.
+    NowValueNumbers Numbers;
 };
 
 inline constexpr std::size_t kRcvFrameSize = 1025;

@@ -65,7 +65,7 @@ std::string shortestDecimal(unsigned scaled, unsigned decimals) {
 
 const char* presence(bool set) { return set ? "有" : "無"; }
 
-void appendMeasurements(std::string& line, Frame data) {
+void appendMeasurements(std::string& line, LogRecordNumbers& numbers, Frame data) {
     const std::uint8_t flags = dataByte(data, 13);
 
     // Date and time; an all-zero month..minute is the unit's "never set" clock.
@@ -74,7 +74,15 @@ void appendMeasurements(std::string& line, Frame data) {
     const std::uint8_t day = dataByte(data, 10);
     const std::uint8_t hour = dataByte(data, 11);
     const std::uint8_t minute = dataByte(data, 12);
-    if (month == 0 && day == 0 && hour == 0 && minute == 0) {
+    numbers.dateSet = !(month == 0 && day == 0 && hour == 0 && minute == 0);
+    if (numbers.dateSet) {
+        numbers.year = 2000 + year;
+        numbers.month = month;
+        numbers.day = day;
+        numbers.hour = hour;
+        numbers.minute = minute;
+    }
+    if (!numbers.dateSet) {
         line += "20--/--/-- --:--,";
     } else {
         line += std::to_string(2000 + year) + "年" + twoDigits(month) + "月" + twoDigits(day) + "日" + twoDigits(hour) +
@@ -83,6 +91,9 @@ void appendMeasurements(std::string& line, Frame data) {
 
     const unsigned v0Raw = dataWord(data, 1);
     const unsigned v0Limit = (flags & 0x08) ? kV0LimitRange2 : kV0Limit;
+    Measurement& measured = numbers.measured;
+    measured.v0Tenths = v0Raw;
+    measured.v0Over = v0Raw >= v0Limit;
     if (v0Raw < v0Limit) {
         line += shortestDecimal(v0Raw, 1) + "V,";
     } else {
@@ -94,6 +105,8 @@ void appendMeasurements(std::string& line, Frame data) {
     const unsigned i0Raw = dataWord(data, 3);
     const unsigned i0Limit = (flags & 0x04) ? kI0LimitRange2 : kI0Limit;
     bool i0PassesPhaseTest = true;
+    measured.i0Tenths = i0Raw;
+    measured.i0Over = i0Raw >= i0Limit;
     if (i0Raw < i0Limit) {
         const unsigned thousandths = (i0Raw + 5) / 10;
         line += shortestDecimal(thousandths, 3) + "A,";
@@ -106,11 +119,18 @@ void appendMeasurements(std::string& line, Frame data) {
     const int degrees = phaseRaw / 10;  // truncates toward zero
     if (v0Raw < kPhaseMinV0 || !i0PassesPhaseTest) {
         line += "**,";
+        measured.phase = PhaseShown::NotShown;
     } else if (phaseRaw >= 0 && degrees == kPhaseUnmeasurable) {
         line += "計測不可,";
+        measured.phase = PhaseShown::Unmeasurable;
     } else {
         line += std::to_string(degrees) + "°,";
+        measured.phase = PhaseShown::Angle;
     }
+    measured.phaseTenths = phaseRaw;
+    numbers.v0Judged = (flags & 0x80) != 0;
+    numbers.i0Judged = (flags & 0x40) != 0;
+    numbers.phaseJudged = (flags & 0x20) != 0;
 
     line += std::to_string(dataByte(data, 7)) + "Hz,";
 
@@ -157,16 +177,20 @@ std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame
     }
 
     std::string line = std::to_string(number) + ",";
+    LogRecordNumbers numbers;
     if (tab == kTabMinorFault) {
         const std::uint8_t state = dataByte(data, 14);
         line += state == kStateDetected ? "検出," : state == kStateConfirmed ? "確定," : "―,";
+        numbers.state = state == kStateDetected    ? RecordState::Detected
+                        : state == kStateConfirmed ? RecordState::Confirmed
+                                                   : RecordState::None;
     }
     if (dataByte(data, 8) == kEmptySlot) {
         line += "データ無し";
-    } else {
-        appendMeasurements(line, data);
+        return LogRecordLine{number, std::move(line), std::nullopt};
     }
-    return LogRecordLine{number, std::move(line)};
+    appendMeasurements(line, numbers, data);
+    return LogRecordLine{number, std::move(line), numbers};
 }
 
 }  // namespace tessarin

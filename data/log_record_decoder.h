@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "data/device_data.h"
+#include "data/measured_values.h"
 
 namespace tessarin {
 
@@ -23,6 +24,8 @@ std::string_view LogHeaderLine(int tab);
 struct LogRecordLine {
     int number = 0;
     std::string line;
+    // The record's values as numbers; nullopt for an empty slot ("データ無し").
+    std::optional<LogRecordNumbers> numbers;
 };
 
 // The line of the record response in `frame` (from its start mark; fixed data positions, a position past

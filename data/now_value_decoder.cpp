@@ -1,11 +1,14 @@
 #include "data/now_value_decoder.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "data/choice_tables.h"
+#include "data/measured_values.h"
 
 namespace tessarin {
 namespace {
@@ -66,6 +69,35 @@ void setAlarmCause(std::string& field, std::uint8_t code) {
     }
 }
 
+std::optional<int> detectModeOf(std::uint8_t d1) {
+    switch (d1 & 0xF0) {
+        case 0x10:
+            return 0;
+        case 0x20:
+            return 1;
+        case 0x40:
+            return 2;
+        case 0x80:
+            return 3;
+        default:
+            return std::nullopt;
+    }
+}
+
+// The numbers of the settings, kept like their texts: an unknown code leaves the previous number.
+void setNumbers(NowValueNumbers& numbers, std::uint8_t d0, Frame data) {
+    if (const auto v0 = V0ThresholdTenths(dataByte(data, 9))) {
+        numbers.v0ThresholdTenths = v0;
+    }
+    if (const auto i0 = I0ThresholdMilliamps(dataByte(data, 10))) {
+        numbers.i0ThresholdMilliamps = i0;
+    }
+    if (const auto time = DetectTimeMilliseconds(dataByte(data, 11))) {
+        numbers.detectTimeMilliseconds = time;
+    }
+    numbers.range = PhaseRangeOf(d0 & 0x01);
+}
+
 }  // namespace
 
 NowValueRecord DecodeNowValue(std::span<const std::uint8_t> frame, const NowValueRecord& previous) {
@@ -77,10 +109,15 @@ NowValueRecord DecodeNowValue(std::span<const std::uint8_t> frame, const NowValu
     const unsigned v0Raw = dataWord(data, 2);
     const unsigned v0Limit = (d0 & 0x08) ? kV0LimitRange2 : kV0Limit;
     now.V0Text = v0Raw < v0Limit ? tenthsText(v0Raw) + "V" : std::string(kOver);
+    Measurement& measured = now.Numbers.measured;
+    measured.v0Tenths = v0Raw;
+    measured.v0Over = v0Raw >= v0Limit;
 
     const unsigned i0Raw = dataWord(data, 4);
     const unsigned i0Limit = (d0 & 0x04) ? kI0LimitRange2 : kI0Limit;
     now.I0Text = i0Raw < i0Limit ? thousandthsText(i0Raw) + "A" : std::string(kOver);
+    measured.i0Tenths = i0Raw;
+    measured.i0Over = i0Raw >= i0Limit;
 
     now.OvgrStateText = (d0 & 0x02) ? "検出中" : "－";
 
@@ -89,32 +126,28 @@ NowValueRecord DecodeNowValue(std::span<const std::uint8_t> frame, const NowValu
     const int degrees = phaseRaw / 10;  // truncates toward zero
     if (v0Raw < kPhaseMinV0 || i0Raw < kPhaseMinI0) {
         now.PhaseText = "**";
+        measured.phase = PhaseShown::NotShown;
     } else if (phaseRaw >= 0 && degrees == kPhaseUnmeasurable) {
         now.PhaseText = "計測不可";
+        measured.phase = PhaseShown::Unmeasurable;
     } else {
         now.PhaseText = std::to_string(degrees) + "°";
+        measured.phase = PhaseShown::Angle;
     }
+    measured.phaseTenths = phaseRaw;
 
     now.FreqText = std::to_string(dataByte(data, 8)) + "Hz";
+    now.Numbers.frequencyHz = dataByte(data, 8);
+    now.Numbers.valid = true;
     now.ConfirmCount = d1 & 0x0F;
     now.DetectProgress = dataByte(data, 12);
 
-    switch (d1 & 0xF0) {
-        case 0x10:
-            now.DetectModeText = DetectModeTable[0];
-            break;
-        case 0x20:
-            now.DetectModeText = DetectModeTable[1];
-            break;
-        case 0x40:
-            now.DetectModeText = DetectModeTable[2];
-            break;
-        case 0x80:
-            now.DetectModeText = DetectModeTable[3];
-            break;
-        default:
-            break;
+    // One bit per mode; anything else leaves what was shown before.
+    if (const auto mode = detectModeOf(d1)) {
+        now.DetectModeText = DetectModeTable[static_cast<std::size_t>(*mode)];
+        now.Numbers.detectMode = mode;
     }
+    setNumbers(now.Numbers, d0, data);
 
     setFromTable(now.V0LevelText, V0LevelTable, dataByte(data, 9));
     setFromTable(now.I0LevelText, I0LevelTable, dataByte(data, 10));

@@ -14,12 +14,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
 
 #include "link/link_diagnosis_system.h"
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
+#include "ui/phasor_window.h"
+#include "ui/trend_window.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
@@ -163,6 +166,8 @@ void frmMidMain::buildMenus() {
     QMenu* view = addMenu("表示(&V)", "mnuView");
     addItem(view, "現在値表示(&N)...", "mnuNowValue", QKeySequence(Qt::Key_F1), &frmMidMain::mnuNowValue_Click);
     addItem(view, "ログ表示(&L)...", "mnuLogDisp", QKeySequence(Qt::Key_F2), &frmMidMain::mnuLogDisp_Click);
+    addItem(view, "ベクトル図(&P)...", "mnuPhasor", QKeySequence(), &frmMidMain::mnuPhasor_Click);
+    addItem(view, "トレンド(&T)...", "mnuTrend", QKeySequence(), &frmMidMain::mnuTrend_Click);
 
     QMenu* setting = addMenu("設定(&S)", "mnuSetting");
     addItem(setting, "微地絡設定(&E)...", "mnuUnitSetting", QKeySequence(Qt::CTRL | Qt::Key_F1),
@@ -479,6 +484,54 @@ void frmMidMain::mnuLogDisp_Click() {
     auto* window = new frmLogDisp(*m_link, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
+}
+
+void frmMidMain::mnuPhasor_Click() {
+    if (logBusy()) {
+        return;
+    }
+    if (m_phasor == nullptr) {
+        m_phasor = new frmPhasor(&m_sessionLogs, this);
+        m_phasor->ShowAnswer(Data().NowValue);
+    }
+    showToolWindow(m_phasor);
+}
+
+void frmMidMain::mnuTrend_Click() {
+    if (logBusy()) {
+        return;
+    }
+    if (m_trend == nullptr) {
+        m_trend = new frmTrend(this);
+        connect(m_trend, &frmTrend::recordingChanged, this, [this](bool recording) {
+            m_panels[kSparePanel - 1]->setText(recording ? QString::fromUtf8(kRecordingMark) : QString());
+        });
+    }
+    showToolWindow(m_trend);
+}
+
+// The phasor and trend windows stand beside the frame, so that they stay open whichever screen it shows.
+void frmMidMain::showToolWindow(QWidget* window) {
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+frmPhasor* frmMidMain::PhasorWindow() const { return m_phasor; }
+frmTrend* frmMidMain::TrendWindow() const { return m_trend; }
+
+void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
+    if (!valid || frame.size() < 2 || frame[1] != kRespNowValue) {
+        return;
+    }
+    Data().NowValue.Numbers.receivedAt = std::chrono::system_clock::now();
+    if (m_phasor != nullptr) {
+        m_phasor->ShowAnswer(Data().NowValue);
+    }
+    if (m_trend != nullptr) {
+        m_trend->ShowAnswer(Data().NowValue);
+    }
 }
 
 void frmMidMain::mnuUnitSetting_Click() {

@@ -31,6 +31,8 @@ namespace tessarin {
 
 class frmAbout;
 class frmNowValue;
+class frmPhasor;
+class frmTrend;
 class frmLogDisp;
 class frmUnitSetting;
 
@@ -67,6 +69,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
     void CollectionStopped() override;
+    // A current-value answer: stamped with its arrival time and shown in the phasor window, if open.
+    void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
 
     // Panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
     void ShowPanelText(int panel, const std::string& text);
@@ -80,6 +84,13 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void mnuAbout_Click();        // show the About box, or bring the open one forward
     void mnuExit_Click();         // close the port and end the program
     void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
+    void mnuPhasor_Click();       // ベクトル図: open the phasor window, or bring the open one forward
+    void mnuTrend_Click();        // トレンド: open the trend window, or bring the open one forward
+
+    // The phasor window, nullptr while it is closed.
+    frmPhasor* PhasorWindow() const;
+    // The trend window, nullptr while it is closed.
+    frmTrend* TrendWindow() const;
 
     // The logs collected in this session, whichever log screen collected them.
     const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
@@ -128,6 +139,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void unloadChild(QWidget* child);
     bool logBusy() const;
     void endProgram();
+    void showToolWindow(QWidget* window);
 
     std::unique_ptr<UnitLink> m_link;
     LampPictures m_lamps;
@@ -136,6 +148,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     VisitReportDialogs m_reportDialogs;
     // The settings screen while it is open: it watches the answers after a write.
     QPointer<frmUnitSetting> m_unitSetting;
+    QPointer<frmPhasor> m_phasor;
+    QPointer<frmTrend> m_trend;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;

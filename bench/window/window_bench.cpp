@@ -9,6 +9,8 @@
 //   stall   the largest gap between ticks of a 10 ms probe timer while the log screen collects the
 //           100-record log through the window's own timers: while the records are exchanged, and from the
 //           last record until the grid is filled and painted; for comparison over 3 s ON LINE before
+//   windows <s> the CPU time of the program ON LINE and idle with the phasor and trend windows open for <s>
+//           seconds, and the worst paint time of each window in that time
 // Prints "name value" lines; exit status 1 when the figure could not be taken.
 #include <time.h>
 
@@ -32,16 +34,19 @@
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
+#include "ui/phasor_window.h"
+#include "ui/trend_window.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::duration<double, std::milli>;
 
-enum class Mode { Start, Memory, Stall };
+enum class Mode { Start, Memory, Stall, Windows };
 
 Mode g_mode = Mode::Start;
 Clock::time_point g_processStart;
+int g_windowSeconds = 60;
 int g_exitCode = 0;
 
 void print(const QString& name, double value) {
@@ -261,9 +266,51 @@ void measureStall() {
     });
 }
 
+double processCpuSeconds() {
+    timespec spent{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spent);
+    return static_cast<double>(spent.tv_sec) + static_cast<double>(spent.tv_nsec) / 1e9;
+}
+
+void measureWindows() {
+    whenLive([] {
+        tessarin::frmMidMain* window = mainWindow();
+        window->mnuPhasor_Click();
+        window->mnuTrend_Click();
+        // Ten minutes of answers before now, so that the trend paints as many points as it ever holds.
+        if (tessarin::frmTrend* trend = window->TrendWindow()) {
+            tessarin::NowValueRecord now = window->Data().NowValue;
+            const auto newest = now.Numbers.receivedAt;
+            constexpr int kAnswers = 1200;
+            for (int i = kAnswers; i > 0; --i) {
+                now.Numbers.receivedAt = newest - std::chrono::milliseconds(500) * i;
+                trend->ShowAnswer(now);
+            }
+        }
+        // Let both windows lay themselves out and paint before the measured time begins.
+        QTimer::singleShot(2000, qApp, [window] {
+            const double cpuBefore = processCpuSeconds();
+            const Clock::time_point before = Clock::now();
+            QTimer::singleShot(g_windowSeconds * 1000, qApp, [window, cpuBefore, before] {
+                const double wall = std::chrono::duration<double>(Clock::now() - before).count();
+                print("windows_cpu_percent", (processCpuSeconds() - cpuBefore) / wall * 100.0);
+                tessarin::frmPhasor* phasor = window->PhasorWindow();
+                tessarin::frmTrend* trend = window->TrendWindow();
+                if (phasor == nullptr || trend == nullptr) {
+                    finish(1);
+                    return;
+                }
+                print("phasor_worst_paint_ms", phasor->Diagram()->WorstPaintMilliseconds());
+                print("trend_worst_paint_ms", trend->Plot()->WorstPaintMilliseconds());
+                finish(0);
+            });
+        });
+    });
+}
+
 void installProbe() {
     // The whole run has a generous limit, so that a unit that never answers cannot hang the benchmark.
-    QTimer::singleShot(90000, qApp, [] {
+    QTimer::singleShot(90000 + g_windowSeconds * 1000, qApp, [] {
         QTextStream(stderr) << "window_bench: no figure within 90 s" << Qt::endl;
         QCoreApplication::exit(1);
     });
@@ -276,6 +323,9 @@ void installProbe() {
             break;
         case Mode::Stall:
             measureStall();
+            break;
+        case Mode::Windows:
+            measureWindows();
             break;
     }
 }
@@ -294,8 +344,12 @@ int main(int argc, char** argv) {
         g_mode = Mode::Memory;
     } else if (mode == "stall") {
         g_mode = Mode::Stall;
+    } else if (mode == "windows" && argc > 2) {
+        g_mode = Mode::Windows;
+        g_windowSeconds = std::max(1, std::atoi(argv[2]));
     } else if (mode != "start") {
-        QTextStream(stderr) << "usage: window_bench start <monotonic ns> | memory | stall" << Qt::endl;
+        QTextStream(stderr) << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds>"
+                            << Qt::endl;
         return 2;
     }
     int qtArgc = 1;

@@ -34,6 +34,32 @@ TEST(LogRecordDecoder, WorkedExample) {
               "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0");
 }
 
+TEST(LogRecordDecoder, WorkedExampleNumbers) {
+    std::vector<std::uint8_t> frame{0xFF, 0xA1, 21};
+    const auto payload = exampleRecord(1);
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    const std::optional<LogRecordLine> record = DecodeLogRecord(frame, kTabMinorFault);
+    ASSERT_TRUE(record && record->numbers);
+    const LogRecordNumbers& n = *record->numbers;
+    EXPECT_EQ(n.measured.v0Tenths, 456U);
+    EXPECT_FALSE(n.measured.v0Over);
+    EXPECT_EQ(n.measured.i0Tenths, 520U);
+    EXPECT_EQ(n.measured.phaseTenths, 635);
+    EXPECT_EQ(n.measured.phase, PhaseShown::Angle);
+    EXPECT_EQ(n.state, RecordState::Confirmed);
+    EXPECT_TRUE(n.v0Judged && n.i0Judged && n.phaseJudged);
+    EXPECT_TRUE(n.dateSet);
+    EXPECT_EQ((std::vector<int>{n.year, n.month, n.day, n.hour, n.minute}), (std::vector<int>{2012, 3, 5, 14, 7}));
+
+    // The picture reads the same record back from the line the log screen keeps.
+    const std::optional<LogLinePoint> point = MinorFaultLinePoint(record->line);
+    ASSERT_TRUE(point);
+    EXPECT_EQ(point->number, 1);
+    EXPECT_EQ(point->state, RecordState::Confirmed);
+    EXPECT_EQ(point->i0Milliamps, 52U);
+    EXPECT_EQ(point->phaseDegrees, 63);
+}
+
 struct LineCase {
     const char* name;
     int tab;
@@ -49,6 +75,21 @@ TEST_P(LogRecordLines, Line) {
     data.LogReqCode = 4;
     receiveRecord(data, c.payload, c.tab);
     EXPECT_EQ(data.LogLines[c.payload[0]], c.line);
+
+    // The numbers agree with the line: present exactly when it has measurements, the same *OVER* and phase.
+    std::vector<std::uint8_t> frame{0xFF, 0xA1, 21};
+    frame.insert(frame.end(), c.payload.begin(), c.payload.end());
+    const std::optional<LogRecordLine> record = DecodeLogRecord(frame, c.tab);
+    ASSERT_TRUE(record);
+    const std::string line = c.line;
+    ASSERT_EQ(record->numbers.has_value(), line.find("データ無し") == std::string::npos);
+    if (record->numbers) {
+        const Measurement& m = record->numbers->measured;
+        EXPECT_EQ(line.find("*OVER*") != std::string::npos, m.v0Over || m.i0Over);
+        EXPECT_EQ(line.find(",**,") != std::string::npos, m.phase == PhaseShown::NotShown);
+        EXPECT_EQ(line.find("計測不可") != std::string::npos, m.phase == PhaseShown::Unmeasurable);
+        EXPECT_EQ(line.find("20--/--/--") == std::string::npos, record->numbers->dateSet);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -92,6 +92,12 @@ TEST_P(NowValueMeasures, FormatsAndLimits) {
     receive(data, p);
     EXPECT_EQ(data.NowValue.V0Text, c.v0Text);
     EXPECT_EQ(data.NowValue.I0Text, c.i0Text);
+    // The numbers beside the texts: the raw counts, and *OVER* exactly where the text says so.
+    const Measurement& m = data.NowValue.Numbers.measured;
+    EXPECT_EQ(m.v0Tenths, c.v0);
+    EXPECT_EQ(m.i0Tenths, c.i0);
+    EXPECT_EQ(m.v0Over, std::string(c.v0Text) == "*OVER*");
+    EXPECT_EQ(m.i0Over, std::string(c.i0Text) == "*OVER*");
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, NowValueMeasures,
@@ -127,6 +133,16 @@ TEST_P(NowValuePhase, ShownOnlyWithEnoughV0AndI0) {
     p.phase = c.phase;
     receive(data, p);
     EXPECT_EQ(data.NowValue.PhaseText, c.text);
+    const Measurement& m = data.NowValue.Numbers.measured;
+    const std::string text = c.text;
+    const PhaseShown expected = text == "**"         ? PhaseShown::NotShown
+                                : text == "計測不可" ? PhaseShown::Unmeasurable
+                                                     : PhaseShown::Angle;
+    EXPECT_EQ(m.phase, expected);
+    EXPECT_EQ(m.phaseTenths, c.phase);
+    if (expected == PhaseShown::Angle) {
+        EXPECT_EQ(text, std::to_string(m.phaseTenths / 10) + "°");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NowValuePhase,
@@ -172,6 +188,14 @@ TEST(NowValueDecoder, StatesAndSettingsTexts) {
     EXPECT_EQ(now.OvgrModeText, "機能あり");
     EXPECT_EQ(now.AlarmOut1Text, "OVGR");
     EXPECT_EQ(now.AlarmOut2Text, "微地絡");
+    EXPECT_TRUE(now.Numbers.valid);
+    EXPECT_EQ(now.Numbers.frequencyHz, 50U);
+    EXPECT_EQ(now.Numbers.detectMode, 3);
+    EXPECT_EQ(now.Numbers.v0ThresholdTenths, 3810U);
+    EXPECT_EQ(now.Numbers.i0ThresholdMilliamps, 600U);
+    EXPECT_EQ(now.Numbers.detectTimeMilliseconds, 500U);
+    EXPECT_EQ(now.Numbers.range.fromDegrees, -45);
+    EXPECT_EQ(now.Numbers.range.toDegrees, 135);
 
     p.d0 = 0x00;
     p.d1 = 0x1A;
@@ -194,6 +218,11 @@ TEST(NowValueDecoder, StatesAndSettingsTexts) {
     EXPECT_EQ(now.LogOverwriteText, "する");
     EXPECT_EQ(now.OvgrModeText, "機能なし");
     EXPECT_EQ(now.AlarmOut1Text, "ＧＲ自己診断異常");
+    EXPECT_EQ(now.Numbers.detectMode, 0);
+    EXPECT_EQ(now.Numbers.v0ThresholdTenths, 381U);
+    EXPECT_EQ(now.Numbers.i0ThresholdMilliamps, 15U);
+    EXPECT_EQ(now.Numbers.range.fromDegrees, -60);
+    EXPECT_EQ(now.Numbers.range.toDegrees, 120);
 }
 
 TEST(NowValueDecoder, UnknownCodesKeepThePreviousText) {
@@ -228,6 +257,10 @@ TEST(NowValueDecoder, UnknownCodesKeepThePreviousText) {
     EXPECT_EQ(data.NowValue.AlarmOut1Text, "ＧＲ自己診断異常");
     EXPECT_EQ(data.NowValue.AlarmOut2Text, "OVGR");
     EXPECT_EQ(data.NowValue.ConfirmCount, 10);
+    EXPECT_EQ(data.NowValue.Numbers.detectMode, 2);
+    EXPECT_EQ(data.NowValue.Numbers.v0ThresholdTenths, 1143U);
+    EXPECT_EQ(data.NowValue.Numbers.i0ThresholdMilliamps, 30U);
+    EXPECT_EQ(data.NowValue.Numbers.detectTimeMilliseconds, 80U);
 }
 
 TEST(NowValueDecoder, ShortFrameReadsWhatRcvFrameStillHolds) {

@@ -125,6 +125,8 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
         {"mnuExit", "終了(&Q)", QKeySequence(Qt::CTRL | Qt::Key_F12)},
         {"mnuNowValue", "現在値表示(&N)...", QKeySequence(Qt::Key_F1)},
         {"mnuLogDisp", "ログ表示(&L)...", QKeySequence(Qt::Key_F2)},
+        {"mnuPhasor", "ベクトル図(&P)...", QKeySequence()},
+        {"mnuTrend", "トレンド(&T)...", QKeySequence()},
         {"mnuUnitSetting", "微地絡設定(&E)...", QKeySequence(Qt::CTRL | Qt::Key_F1)},
         {"mnuShortCutKey", "ｼｮｰﾄｶｯﾄｷｰｶﾞｲﾄﾞ(&S)...", QKeySequence()},
         {"mnuAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", QKeySequence()},
@@ -143,6 +145,9 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
                                    QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
     const QList<QAction*> file = window->findChild<QMenu*>(QStringLiteral("mnuFile"))->actions();
     EXPECT_EQ(file, (QList<QAction*>{action(*window, "mnuVisitReport"), action(*window, "mnuExit")}));
+    const QList<QAction*> view = window->findChild<QMenu*>(QStringLiteral("mnuView"))->actions();
+    EXPECT_EQ(view, (QList<QAction*>{action(*window, "mnuNowValue"), action(*window, "mnuLogDisp"),
+                                     action(*window, "mnuPhasor"), action(*window, "mnuTrend")}));
     const QList<QAction*> help = window->findChild<QMenu*>(QStringLiteral("mnuHelp"))->actions();
     ASSERT_EQ(help.size(), 3);
     EXPECT_TRUE(help[1]->isSeparator());

@@ -15,7 +15,9 @@
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
+#include <string>
 
 #include "data/choice_tables.h"
 #include "data/log_record_decoder.h"
@@ -27,6 +29,8 @@
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
 #include "ui/frm_unit_setting.h"
+#include "ui/phasor_window.h"
+#include "ui/trend_window.h"
 
 namespace {
 
@@ -151,6 +155,59 @@ void shootSettingsChecks(frmMidMain& window, Shooter& shooter, const QString& fo
 
 }  // namespace
 
+// The phasor window live with the collected minor-fault records, then with the live answer turned to a
+// phase inside and one outside the operating range; the trend window, and the same while recording.
+void shootPhasorAndTrend(frmMidMain& window, Shooter& shooter, const QString& folder) {
+    window.mnuNowValue_Click();
+    window.mnuPhasor_Click();
+    tessarin::frmPhasor* phasor = window.PhasorWindow();
+    if (phasor == nullptr) {
+        return;
+    }
+    phasor->move(40, 40);
+    settle(1500);
+    shooter.save(phasor, QStringLiteral("20_phasor_live_with_logs"));
+    tessarin::NowValueRecord now = window.Data().NowValue;
+    tessarin::Measurement& m = now.Numbers.measured;
+    // Both above their thresholds, so that the phase alone decides.
+    m.v0Tenths = now.Numbers.v0ThresholdTenths.value_or(381) * 5 / 4;
+    m.i0Tenths = now.Numbers.i0ThresholdMilliamps.value_or(15) * 13;
+    m.v0Over = m.i0Over = false;
+    now.Numbers.detectMode = 0;  // the mode in which the phase counts
+    now.DetectModeText = tessarin::DetectModeTable[0];
+    now.V0Text = QString::number(m.v0Tenths / 10.0, 'f', 1).toStdString() + "V";
+    now.I0Text = QString::number(m.i0Tenths / 10000.0, 'f', 3).toStdString() + "A";
+    const struct {
+        int phaseTenths;
+        const char* name;
+    } turned[] = {{452, "21_phasor_inside"}, {1634, "22_phasor_outside"}};
+    for (const auto& t : turned) {
+        m.phase = tessarin::PhaseShown::Angle;
+        m.phaseTenths = t.phaseTenths;
+        now.PhaseText = std::to_string(t.phaseTenths / 10) + "°";
+        // Taken at once: the next live answer would replace the turned one.
+        phasor->ShowAnswer(now);
+        shooter.save(phasor, QString::fromLatin1(t.name));
+    }
+    phasor->close();
+
+    tessarin::frmTrend* trend = window.TrendWindow();
+    if (trend == nullptr) {
+        return;
+    }
+    trend->raise();
+    settle(4000);
+    shooter.save(trend, QStringLiteral("23_trend"));
+    const QString recording = QDir(folder).filePath(QStringLiteral("23_recording.csv"));
+    trend->SetFileChooser([recording] { return recording; });
+    trend->cmdRecord_Click();
+    settle(2500);
+    shooter.save(trend, QStringLiteral("24_trend_recording"));
+    shooter.save(&window, QStringLiteral("25_main_recording_mark"));
+    trend->cmdRecord_Click();
+    trend->close();
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tessarin::InitProgramLook();
@@ -171,6 +228,14 @@ int main(int argc, char** argv) {
         30000);
     settle(300);
     shooter.save(&window, QStringLiteral("01_main_now_value"));
+
+    // The trend window gathers answers from now on, for its pictures further down.
+    window.mnuTrend_Click();
+    if (auto* trend = window.TrendWindow()) {
+        trend->move(0, 0);
+        trend->lower();
+    }
+    window.activateWindow();
 
     window.mnuShortCutKey_Click();
     settle(200);
@@ -220,6 +285,8 @@ int main(int argc, char** argv) {
         }
         window.resize(fullSize);
     }
+
+    shootPhasorAndTrend(window, shooter, folder);
 
     // The visit report of this session, beside the pictures (scripts/screenshots renders its first pages).
     const QString report = QDir(folder).filePath(QStringLiteral("10_visit_report.pdf"));

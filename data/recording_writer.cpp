@@ -1,0 +1,56 @@
+#include "data/recording_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/csv_export.h"
+
+namespace tessarin {
+
+void RecordingWriter::Closer::operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
+
+RecordingStatus RecordingWriter::Start(const std::filesystem::path& target, std::string_view headerUtf8) {
+    Stop();
+    m_file.reset(std::fopen(target.c_str(), "wb"));
+    if (!m_file) {
+        return RecordingStatus::CannotCreate;
+    }
+    m_target = target;
+    return Write(headerUtf8);
+}
+
+RecordingStatus RecordingWriter::Write(std::string_view lineUtf8) {
+    if (!m_file) {
+        return RecordingStatus::NotOpen;
+    }
+    const std::optional<std::string> encoded = EncodeCp932(lineUtf8);
+    if (!encoded) {
+        Stop();
+        return RecordingStatus::EncodingFailed;
+    }
+    const std::string bytes = *encoded + "\r\n";
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get()) == bytes.size();
+    // The flush is what puts the line beyond the program's reach; a full disk often shows only here.
+    if (!written || std::fflush(m_file.get()) != 0) {
+        Stop();
+        return RecordingStatus::WriteFailed;
+    }
+    return RecordingStatus::Ok;
+}
+
+void RecordingWriter::Stop() { m_file.reset(); }
+
+std::string RecordingLine(std::string_view timeText, const std::vector<std::string>& texts) {
+    std::string line(timeText);
+    for (const std::string& text : texts) {
+        line += ',';
+        line += text;
+    }
+    return line;
+}
+
+}  // namespace tessarin
