@@ -293,13 +293,6 @@ void frmMidMain::RequestSent(std::uint8_t code, bool accepted) {
     }
 }
 
-void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
-    // NowValue already holds the decoded answer when the link reports the frame.
-    if (valid && frame.size() > 1 && frame[1] == kRespNowValue && !m_unitSetting.isNull()) {
-        m_unitSetting->NowValueArrived();
-    }
-}
-
 void frmMidMain::PassEnded() {
     m_receiveLampLit = !m_receiveLampLit;
     ShowPanelPicture(kPanelReceiveLamp, m_receiveLampLit ? kLampOnGreen : kLampOffGreen);
@@ -525,7 +518,11 @@ void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) 
     if (!valid || frame.size() < 2 || frame[1] != kRespNowValue) {
         return;
     }
+    // NowValue already holds the decoded answer when the link reports the frame.
     Data().NowValue.Numbers.receivedAt = std::chrono::system_clock::now();
+    if (!m_unitSetting.isNull()) {
+        m_unitSetting->NowValueArrived();
+    }
     if (m_phasor != nullptr) {
         m_phasor->ShowAnswer(Data().NowValue);
     }

@@ -64,12 +64,12 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void LinkDown(LinkDownReason reason) override;
     void PortLost() override;
     void RequestSent(std::uint8_t code, bool accepted) override;
-    void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
     void PassEnded() override;
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
     void CollectionStopped() override;
-    // A current-value answer: stamped with its arrival time and shown in the phasor window, if open.
+    // A current-value answer: stamped with its arrival time and handed to the settings screen (which watches a
+    // write), the phasor and the trend window, those that are open.
     void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
 
     // Panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
