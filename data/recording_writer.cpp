@@ -11,11 +11,24 @@
 
 namespace tessarin {
 
+namespace {
+
+// Opened by its own name type: wide on Windows, where a path's characters need not fit the ANSI code page.
+std::FILE* openForWriting(const std::filesystem::path& target) {
+#ifdef _WIN32
+    return _wfopen(target.c_str(), L"wb");
+#else
+    return std::fopen(target.c_str(), "wb");
+#endif
+}
+
+}  // namespace
+
 void RecordingWriter::Closer::operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
 
 RecordingStatus RecordingWriter::Start(const std::filesystem::path& target, std::string_view headerUtf8) {
     Stop();
-    m_file.reset(std::fopen(target.c_str(), "wb"));
+    m_file.reset(openForWriting(target));
     if (!m_file) {
         return RecordingStatus::CannotCreate;
     }
