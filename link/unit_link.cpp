@@ -38,7 +38,7 @@ class AbsentPort final : public CommPort {
 }  // namespace
 
 UnitLink::UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm)
-    : m_relay(events), m_listing(std::move(listing)), m_makeComm(std::move(makeComm)) {}
+    : m_relay(events, m_data), m_listing(std::move(listing)), m_makeComm(std::move(makeComm)) {}
 
 UnitLink::~UnitLink() = default;
 
@@ -150,6 +150,7 @@ LinkObservations UnitLink::Observations() const {
         seen.openFailure = OpenFailure::Other;  // not tried yet
     }
     seen.unansweredPolls = m_relay.unansweredPolls;
+    seen.unansweredSinceMs = m_relay.unansweredSinceMs;
     seen.badFramesSinceValid = m_relay.badFramesSinceValid;
     seen.answered = m_relay.answered;
     return seen;
@@ -160,6 +161,7 @@ void UnitLink::CountingRelay::LinkUp() {
     unansweredPolls = 0;
     badFramesSinceValid = 0;
     answered = false;
+    monitor.ForgetPoll();
     m_to.LinkUp();
 }
 
@@ -170,9 +172,19 @@ void UnitLink::CountingRelay::PortLost() {
 
 void UnitLink::CountingRelay::RequestSent(std::uint8_t code, bool accepted) {
     ++counters.requestsSent;
-    counters.pollsSent += code == kReqPoll ? 1 : 0;
-    counters.recordsAsked += code >= kReqMinorFaultRecord && code <= kReqDeviceStateRecord ? 1 : 0;
     counters.writesRefused += accepted ? 0 : 1;
+    // Every write is the whole send buffer, the request and what longer ones left behind it.
+    monitor.FrameSent(m_data.SendFrame, accepted, code == kReqPoll);
+    if (code == kReqPoll) {
+        ++counters.pollsSent;
+        m_lastPollMs = monitor.Now();
+    } else if (code >= kReqMinorFaultRecord && code <= kReqDeviceStateRecord) {
+        ++counters.recordsAsked;
+        const std::uint8_t number = m_data.SendFrame[3];
+        counters.recordsResent += code == m_lastRecordCode && number == m_lastRecordNumber ? 1 : 0;
+        m_lastRecordCode = code;
+        m_lastRecordNumber = number;
+    }
     m_to.RequestSent(code, accepted);
 }
 
@@ -187,17 +199,26 @@ void UnitLink::CountingRelay::FrameReceived(std::span<const std::uint8_t> frame,
         ++counters.badChecksums;
         ++badFramesSinceValid;
     }
+    monitor.FrameReceived(frame, valid, frame.size() > 1 && frame[1] == kRespNowValue);
     m_to.FrameReceived(frame, valid);
 }
 
 void UnitLink::CountingRelay::AnswerOverdue(std::uint8_t code) {
     if (code == kReqPoll) {
         ++counters.pollsUnanswered;
-        ++unansweredPolls;
+        if (unansweredPolls++ == 0) {
+            unansweredSinceMs = m_lastPollMs;
+        }
+        monitor.ForgetPoll();
     } else {
         ++counters.recordsOverdue;
     }
     m_to.AnswerOverdue(code);
+}
+
+void UnitLink::CountingRelay::CollectionStopped() {
+    m_lastRecordCode = 0;  // a new collection's first request is no re-send
+    m_to.CollectionStopped();
 }
 
 void UnitLink::ClosePort() {

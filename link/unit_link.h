@@ -12,6 +12,7 @@
 #include "link/link_counters.h"
 #include "link/link_diagnosis.h"
 #include "link/link_events.h"
+#include "link/link_monitor.h"
 #include "link/port_listing.h"
 
 namespace tessarin {
@@ -72,6 +73,12 @@ class UnitLink {
     // The system's part (permissions, holders) is filled by the caller.
     [[nodiscard]] LinkObservations Observations() const;
 
+    // The last frames both ways and the polls' round trip, kept at all times for the link monitor.
+    [[nodiscard]] LinkMonitor& Monitor() { return m_relay.monitor; }
+    [[nodiscard]] const LinkMonitor& Monitor() const { return m_relay.monitor; }
+    // Replaces the clock the monitor and the diagnosis times read (tests).
+    void SetClock(LinkMonitor::Clock clock) { m_relay.monitor = LinkMonitor(kMonitorFrames, std::move(clock)); }
+
     // The port object, nullptr before the first open attempt.
     [[nodiscard]] CommPort* Comm() { return m_comm.get(); }
 
@@ -83,7 +90,7 @@ class UnitLink {
     // Counts every event on its way to the window's.
     class CountingRelay final : public LinkEvents {
       public:
-        explicit CountingRelay(LinkEvents& to) : m_to(to) {}
+        CountingRelay(LinkEvents& to, const DeviceData& data) : m_to(to), m_data(data) {}
         void LinkUp() override;
         void LinkDown(LinkDownReason reason) override { m_to.LinkDown(reason); }
         void PortLost() override;
@@ -92,16 +99,23 @@ class UnitLink {
         void PassEnded() override { m_to.PassEnded(); }
         void ReceiveStopped() override { m_to.ReceiveStopped(); }
         void AnswerOverdue(std::uint8_t code) override;
-        void CollectionStopped() override { m_to.CollectionStopped(); }
+        void CollectionStopped() override;
 
         LinkCounters counters;
+        LinkMonitor monitor;
         // Since the port was last opened.
         int unansweredPolls = 0;
+        std::int64_t unansweredSinceMs = 0;  // when the first of the unanswered polls went out
         std::uint64_t badFramesSinceValid = 0;
         bool answered = false;
 
       private:
         LinkEvents& m_to;
+        const DeviceData& m_data;
+        std::int64_t m_lastPollMs = 0;
+        // The last record request (code, number), to tell a re-send from the next record.
+        std::uint8_t m_lastRecordCode = 0;
+        std::uint8_t m_lastRecordNumber = 0;
     };
 
     DeviceData m_data;

@@ -276,11 +276,21 @@ void frmMidMain::ShowPanelPicture(int panel, const std::string& pictureName) {
     m_panelPictures[panel - kPanelSendLamp] = name;
 }
 
-void frmMidMain::LinkUp() { ShowPanelText(kPanelLinkText, kOnLine); }
+void frmMidMain::LinkUp() {
+    ShowPanelText(kPanelLinkText, kOnLine);
+    m_diagnosisStale = true;
+}
 
-void frmMidMain::LinkDown(LinkDownReason /*reason*/) { ShowPanelText(kPanelLinkText, kOffLine); }
+void frmMidMain::LinkDown(LinkDownReason reason) {
+    ShowPanelText(kPanelLinkText, kOffLine);
+    if (reason != m_lastDownReason) {
+        m_lastDownReason = reason;
+        m_diagnosisStale = true;
+    }
+}
 
 void frmMidMain::PortLost() {
+    m_diagnosisStale = true;
     ShowPanelPicture(kPanelSendLamp, kLampOffRed);
     m_sendLampLit = false;
 }
@@ -304,6 +314,7 @@ void frmMidMain::ReceiveStopped() {
 }
 
 void frmMidMain::AnswerOverdue(std::uint8_t code) {
+    m_diagnosisStale = true;
     // An overdue log record puts the receive lamp out; an unanswered poll shows only as a lamp that stops.
     if (code != kReqPoll) {
         ReceiveStopped();
@@ -327,29 +338,21 @@ void frmMidMain::tmrComConnect_Timer() {
 }
 
 void frmMidMain::refreshDiagnosis() {
-    LinkObservations seen = m_link->Observations();
-    LinkDiagnosis diagnosis = DiagnoseLink(seen);
-    if (diagnosis.reason == LinkReason::PermissionDenied) {
-        ObservePermissions(seen);
-        diagnosis = DiagnoseLink(seen);
-    } else if (diagnosis.reason == LinkReason::InUse) {
-        // The open is retried every tick; the holders are looked for at most once a second.
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        if (m_holdersScannedMs < 0 || now - m_holdersScannedMs >= 1000) {
-            m_holders = FindPortHolders(seen.devicePath);
-            m_holdersScannedMs = now;
-        }
-        seen.holders = m_holders;
+    const std::int64_t now = m_link->Monitor().Now();
+    if (!m_diagnosisStale && (m_doctor.Diagnosis().reason == LinkReason::OnLine || now - m_diagnosedMs < 1000)) {
+        return;
     }
-    if (diagnosis.reason != LinkReason::InUse) {
-        m_holdersScannedMs = -1;
+    m_diagnosisStale = false;
+    m_diagnosedMs = now;
+    if (!m_doctor.Refresh(*m_link, now)) {
+        return;
     }
-    m_diagnosis = diagnosis;
-    const QString tip = QString::fromStdString(ShortExplanation(diagnosis, seen));
+    const QString tip = QString::fromStdString(ShortExplanation(m_doctor.Diagnosis(), m_doctor.Seen()));
     QLabel* panel = m_panels[kPanelLinkText - 1];
     if (panel->toolTip() != tip) {
         panel->setToolTip(tip);
     }
+    emit diagnosisChanged();
 }
 
 void frmMidMain::tmrComRcv_Timer() {
@@ -515,6 +518,10 @@ frmPhasor* frmMidMain::PhasorWindow() const { return m_phasor; }
 frmTrend* frmMidMain::TrendWindow() const { return m_trend; }
 
 void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
+    // A bad frame, or the first good one after silence or bad ones, changes the reason.
+    if (!valid || m_doctor.Diagnosis().reason != LinkReason::OnLine) {
+        m_diagnosisStale = true;
+    }
     if (!valid || frame.size() < 2 || frame[1] != kRespNowValue) {
         return;
     }

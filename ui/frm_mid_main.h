@@ -13,6 +13,7 @@
 
 #include "data/collected_logs.h"
 #include "link/link_diagnosis.h"
+#include "link/link_doctor.h"
 #include "link/link_events.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
@@ -109,7 +110,9 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void SetQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
 
     // Why the link is as it is, as the link panel's tooltip says it.
-    const LinkDiagnosis& Diagnosis() const { return m_diagnosis; }
+    const LinkDiagnosis& Diagnosis() const { return m_doctor.Diagnosis(); }
+    // What the diagnosis was worked out from.
+    const LinkObservations& DiagnosisSeen() const { return m_doctor.Seen(); }
 
     // The status bars' panels, numbered from 1 as the operator sees them.
     QLabel* StatusPanel(int panel) const;
@@ -120,6 +123,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
   signals:
     // The port has been closed and the program is about to end.
     void programEnding();
+    // The reason of the link's state, or what it was worked out from, changed.
+    void diagnosisChanged();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -170,9 +175,12 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     QPointer<frmAbout> m_about;
 
     bool m_ended = false;
-    LinkDiagnosis m_diagnosis;
-    std::vector<PortHolder> m_holders;  // last seen holders of a busy port
-    qint64 m_holdersScannedMs = -1;
+    LinkDoctor m_doctor;
+    // The diagnosis is worked out again after an event that may change it, and once a second while the
+    // link is down (a permission granted, a holder gone); not at every connect tick.
+    bool m_diagnosisStale = true;
+    std::int64_t m_diagnosedMs = 0;
+    LinkDownReason m_lastDownReason = LinkDownReason::NotListed;
     bool m_sendLampLit = false;  // blink phases of the two lamps
     bool m_receiveLampLit = false;
 };

@@ -366,23 +366,40 @@ TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
 }
 
 TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
+    std::int64_t now = 0;
+    m_link->SetClock([&] { return now; });
     PlugIn(0, 5);
     m_port->SetOpenFails(true);
     ConnectTicks(2);
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OpenFailed);
     m_port->SetOpenFails(false);
-    ConnectTicks(30);  // open, polls once a second, each next slot finding the poll unanswered
+    for (int i = 0; i < 35; ++i) {  // open, polls once a second, each next slot finding the poll unanswered
+        now += 100;
+        m_link->ConnectTick();
+    }
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::NoAnswer);
+    ASSERT_GT(m_link->Monitor().Size(), 0U);
+    const std::int64_t firstPollMs = m_link->Monitor().At(0).ms;
+    EXPECT_EQ(m_link->Observations().unansweredSinceMs, firstPollMs);
+    EXPECT_EQ(m_link->Monitor().Size(), m_link->Counters().requestsSent);
+    const std::span<const std::uint8_t> kept = m_link->Monitor().At(0).Kept();
+    EXPECT_EQ(Bytes(kept.begin(), kept.end()), m_port->Writes().front());
     Bytes bad = Response(0xA0, NowValuePayload());
     bad.back() ^= 0x01;
     m_port->Deliver(bad);
     while (m_link->ReceiveTick()) {
     }
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::Garbled);
+    now += 25;
     m_port->Deliver(Response(0xA0, NowValuePayload()));
     while (m_link->ReceiveTick()) {
     }
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OnLine);
+    const LinkMonitor& monitor = m_link->Monitor();
+    EXPECT_EQ(monitor.PollRoundTrip().count, 1U);  // the last poll's; the earlier ones were overdue
+    EXPECT_EQ(monitor.PollRoundTrip().lastMs, 25);
+    EXPECT_FALSE(monitor.At(monitor.Size() - 2).ok);  // the bad frame, kept as it came
+    EXPECT_TRUE(monitor.At(monitor.Size() - 3).sent);
     const LinkCounters counters = m_link->Counters();
     EXPECT_EQ(counters.linksUp, 1U);
     EXPECT_GE(counters.pollsSent, 2U);
