@@ -20,6 +20,8 @@ struct LinkCounters {
     std::uint64_t recordsResent = 0;      // log record requests repeated for the same record
     std::uint64_t linksUp = 0;            // opens of the unit's port
     std::uint64_t portsLost = 0;          // open ports that left the list
+
+    bool operator==(const LinkCounters&) const = default;
 };
 
 }  // namespace tessarin

@@ -110,7 +110,10 @@ std::string ShortExplanation(const LinkDiagnosis& diagnosis, const LinkObservati
 }
 
 std::string FullExplanation(const LinkDiagnosis& diagnosis, const LinkObservations& seen, std::int64_t nowMs) {
-    std::string text = ShortExplanation(diagnosis, seen);
+    // The window is where the details are: its first sentence does not send the reader there again.
+    std::string text = diagnosis.reason == LinkReason::PermissionDenied && !diagnosis.groupAddedSinceLogin
+                           ? portLabel(seen) + "を開く権限がありません。"
+                           : ShortExplanation(diagnosis, seen);
     switch (diagnosis.reason) {
         case LinkReason::PermissionDenied:
             text += "\nデバイス：" + (seen.devicePath.empty() ? portLabel(seen) : seen.devicePath);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <utility>
+
+#include "data/protocol_codes.h"
 
 namespace tessarin {
 
@@ -52,6 +55,38 @@ void LinkMonitor::FrameReceived(std::span<const std::uint8_t> frame, bool ok, bo
         ++m_roundTrip.count;
         m_pollSentMs = -1;
     }
+}
+
+std::string FrameMeaning(std::span<const std::uint8_t> frame) {
+    if (frame.size() < 2) {
+        return "不明";
+    }
+    const std::uint8_t code = frame[1];
+    const char* meaning = "不明";
+    bool numbered = false;
+    switch (code) {
+        case kReqPoll: meaning = "現在値要求"; break;
+        case kReqClearMinorFaultLog: meaning = "微地絡ログ消去"; break;
+        case kReqClearOvgrLog: meaning = "ＯＶＧＲログ消去"; break;
+        case kReqWriteSettings: meaning = "設定書込"; break;
+        case kReqMinorFaultRecord: meaning = "微地絡ログ要求"; numbered = true; break;
+        case kReqOvgrRecord: meaning = "ＯＶＧＲログ要求"; numbered = true; break;
+        case kReqDeviceStateRecord: meaning = "装置状態ログ要求"; numbered = true; break;
+        case kReqInitialise: meaning = "設定初期化"; break;
+        case kRespNowValue: meaning = "現在値"; break;
+        case kRespRecordFirst: meaning = "微地絡ログ"; numbered = true; break;
+        case kRespRecordFirst + 1: meaning = "ＯＶＧＲログ"; numbered = true; break;
+        case kRespRecordLast: meaning = "装置状態ログ"; numbered = true; break;
+        default: break;
+    }
+    char head[8];
+    std::snprintf(head, sizeof head, "%02Xh ", code);
+    std::string text = head;
+    text += meaning;
+    if (numbered && frame.size() > 3) {
+        text += " No." + std::to_string(frame[3]);
+    }
+    return text;
 }
 
 void LinkMonitor::Clear() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tessarin {
@@ -76,5 +77,9 @@ class LinkMonitor {
     std::int64_t m_pollSentMs = -1;
     RoundTrip m_roundTrip;
 };
+
+// What a frame says, for the monitor: its command code and meaning, such as "A0h 現在値" or
+// "04h 微地絡ログ要求 No.3"; a code the program does not know is "5Bh 不明".
+std::string FrameMeaning(std::span<const std::uint8_t> frame);
 
 }  // namespace tessarin

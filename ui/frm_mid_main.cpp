@@ -21,6 +21,7 @@
 #include "ui/frm_log_disp.h"
 #include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
+#include "ui/link_doctor_window.h"
 #include "ui/phasor_window.h"
 #include "ui/trend_window.h"
 #include "ui/twips.h"
@@ -168,6 +169,7 @@ void frmMidMain::buildMenus() {
     addItem(view, "ログ表示(&L)...", "mnuLogDisp", QKeySequence(Qt::Key_F2), &frmMidMain::mnuLogDisp_Click);
     addItem(view, "ベクトル図(&P)...", "mnuPhasor", QKeySequence(), &frmMidMain::mnuPhasor_Click);
     addItem(view, "トレンド(&T)...", "mnuTrend", QKeySequence(), &frmMidMain::mnuTrend_Click);
+    addItem(view, "通信診断(&D)...", "mnuLinkDoctor", QKeySequence(), &frmMidMain::mnuLinkDoctor_Click);
 
     QMenu* setting = addMenu("設定(&S)", "mnuSetting");
     addItem(setting, "微地絡設定(&E)...", "mnuUnitSetting", QKeySequence(Qt::CTRL | Qt::Key_F1),
@@ -505,6 +507,17 @@ void frmMidMain::mnuTrend_Click() {
     }
     showToolWindow(m_trend);
 }
+
+// The diagnosis window only watches, so it opens during a log collection too: re-sends are worth seeing.
+void frmMidMain::mnuLinkDoctor_Click() {
+    if (m_linkDoctor == nullptr) {
+        m_linkDoctor = new frmLinkDoctor(*m_link, m_doctor, this);
+        connect(this, &frmMidMain::diagnosisChanged, m_linkDoctor, &frmLinkDoctor::ShowDiagnosis);
+    }
+    showToolWindow(m_linkDoctor);
+}
+
+frmLinkDoctor* frmMidMain::LinkDoctorWindow() const { return m_linkDoctor; }
 
 // The phasor and trend windows stand beside the frame, so that they stay open whichever screen it shows.
 void frmMidMain::showToolWindow(QWidget* window) {

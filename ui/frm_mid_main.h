@@ -31,6 +31,7 @@ class QTimer;
 namespace tessarin {
 
 class frmAbout;
+class frmLinkDoctor;
 class frmNowValue;
 class frmPhasor;
 class frmTrend;
@@ -87,11 +88,14 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
     void mnuPhasor_Click();       // ベクトル図: open the phasor window, or bring the open one forward
     void mnuTrend_Click();        // トレンド: open the trend window, or bring the open one forward
+    void mnuLinkDoctor_Click();   // 通信診断: open the diagnosis window, or bring the open one forward
 
     // The phasor window, nullptr while it is closed.
     frmPhasor* PhasorWindow() const;
     // The trend window, nullptr while it is closed.
     frmTrend* TrendWindow() const;
+    // The diagnosis window, nullptr while it is closed.
+    frmLinkDoctor* LinkDoctorWindow() const;
 
     // The logs collected in this session, whichever log screen collected them.
     const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
@@ -155,6 +159,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     QPointer<frmUnitSetting> m_unitSetting;
     QPointer<frmPhasor> m_phasor;
     QPointer<frmTrend> m_trend;
+    QPointer<frmLinkDoctor> m_linkDoctor;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;

@@ -4,6 +4,8 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 
+#include "ui/dlg_msg_box.h"
+
 namespace tessarin {
 
 namespace {
@@ -40,6 +42,17 @@ QString AskSaveFileName(QWidget* parent, const QString& proposedName, const QStr
     }
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+QString AskSaveFileNameConfirmed(QWidget* parent, const QString& proposedName, const QString& filter,
+                                 const QString& defaultSuffix) {
+    const QString name = AskSaveFileName(parent, proposedName, filter, defaultSuffix);
+    if (!name.isEmpty() && QFileInfo::exists(name) &&
+        ShowMsgDialog(QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 \r\n上書きしますか？"),
+                      QStringLiteral("確認"), parent) == kDlgCancel) {
+        return {};
+    }
+    return name;
 }
 
 }  // namespace tessarin

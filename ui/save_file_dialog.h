@@ -14,4 +14,9 @@ namespace tessarin {
 QString AskSaveFileName(QWidget* parent, const QString& proposedName, const QString& filter,
                         const QString& defaultSuffix);
 
+// The same, for a file written afresh: when the name chosen exists, asks "既に同じファイル名「…」が存在します。
+// 上書きしますか？" and returns "" unless the user says so.
+QString AskSaveFileNameConfirmed(QWidget* parent, const QString& proposedName, const QString& filter,
+                                 const QString& defaultSuffix);
+
 }  // namespace tessarin

@@ -203,15 +203,7 @@ frmTrend::frmTrend(QWidget* parent) : QWidget(parent, Qt::Window), m_history(kCa
     setFont(UiFont(kPointSizeControls));
     // Recording starts the file afresh, so an existing one is replaced only when the user says so.
     m_chooseFile = [this] {
-        const QString name = AskSaveFileName(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"),
-                                             QStringLiteral("csv"));
-        if (!name.isEmpty() && QFileInfo::exists(name) &&
-            ShowMsgDialog(
-                QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 \r\n上書きしますか？"),
-                QStringLiteral("確認"), this) == kDlgCancel) {
-            return QString();
-        }
-        return name;
+        return AskSaveFileNameConfirmed(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"), QStringLiteral("csv"));
     };
     m_notice = [this](const QString& message) {
         QMessageBox::warning(this, QString::fromUtf8(kProgramTitle), message);

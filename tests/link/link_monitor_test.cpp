@@ -72,5 +72,14 @@ TEST(LinkMonitorTest, RoundTripTimesOnlyAPollsOwnAnswer) {
     EXPECT_EQ(monitor.PollRoundTrip().count, 2U);
 }
 
+TEST(LinkMonitorTest, MeaningNamesTheCommandAndTheRecord) {
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF, 0xA0, 0x1E}), "A0h 現在値");
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF, 0x00, 0x14, 0x00}), "00h 現在値要求");
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF, 0x05, 0x14, 0x07}), "05h ＯＶＧＲログ要求 No.7");
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF, 0xA3, 0x15, 0x0A}), "A3h 装置状態ログ No.10");
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF, 0x5B}), "5Bh 不明");
+    EXPECT_EQ(FrameMeaning(Bytes{0xFF}), "不明");
+}
+
 }  // namespace
 }  // namespace tessarin

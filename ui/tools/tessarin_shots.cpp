@@ -30,27 +30,19 @@
 #include "ui/frm_mid_main.h"
 #include "ui/frm_unit_setting.h"
 #include "ui/phasor_window.h"
+#include "ui/tools/shots_support.h"
+#include "ui/link_doctor_window.h"
 #include "ui/trend_window.h"
+#ifdef TESSARIN_DOCTOR_SHOTS
+#include "ui/tools/doctor_shots.h"
+#endif
 
 namespace {
 
 using tessarin::frmMidMain;
 
-bool waitFor(const std::function<bool()>& done, int milliseconds) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-void settle(int milliseconds) {
-    waitFor([] { return false; }, milliseconds);
-}
+using tessarin::settle;
+using tessarin::waitFor;
 
 class Shooter {
   public:
@@ -317,7 +309,23 @@ int main(int argc, char** argv) {
     });
     shooter.saveModal(QStringLiteral("09_already_running"), QString(), [] { tessarin::ShowAlreadyRunning(); });
 
+    // The diagnosis window of this session: ON LINE, with the frames of the whole session behind it.
+    window.mnuLinkDoctor_Click();
+    if (auto* doctor = window.LinkDoctorWindow()) {
+        doctor->move(window.frameGeometry().right() - 600, 40);
+        settle(800);
+        shooter.save(doctor, QStringLiteral("26_doctor_session"));
+        doctor->close();
+    }
+
     window.mnuExit_Click();
+#ifdef TESSARIN_DOCTOR_SHOTS
+    window.hide();
+    if (!tessarin::ShootLinkDoctor(folder)) {
+        QTextStream(stderr) << "tessarin-shots: a diagnosis picture is missing" << Qt::endl;
+        return 1;
+    }
+#endif
     if (!live) {
         QTextStream(stderr) << "tessarin-shots: the live values did not show within 30 s" << Qt::endl;
         return 1;

@@ -1,0 +1,147 @@
+// The 「通信診断」 window and the link panel's tooltip: the reason in both for a missing adapter and for a
+// silent unit, then ON LINE against the simulated unit over a pseudo-terminal, where the monitor shows a poll
+// and its answer in hex; pause, clear and save as a text file.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "sim/simulated_unit.h"
+#include "ui/frm_mid_main.h"
+#include "ui/link_doctor_window.h"
+#include "ui_test_support.h"
+
+namespace tessarin::test {
+namespace {
+
+constexpr int kPatienceMs = 30000;
+
+class LinkDoctorWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(m_runtime.Valid()); }
+    void TearDown() override {
+        m_window.reset();
+        if (m_unit) {
+            m_unit->Stop();
+        }
+    }
+
+    void StartUnit(bool silent) {
+        m_unit = std::make_unique<sim::SimulatedUnit>(sim::SimOptions{});
+        m_unit->SetSilent(silent);
+        ASSERT_TRUE(m_unit->Start()) << m_unit->LastError();
+    }
+    void OpenWindow() {
+        m_window = std::make_unique<frmMidMain>(TestPictureFolder());
+        m_window->SetQuitFunction([] {});
+    }
+    bool WaitForReason(LinkReason reason) {
+        return QTest::qWaitFor([&] { return m_window->Diagnosis().reason == reason; }, kPatienceMs);
+    }
+    frmLinkDoctor* OpenDoctor() {
+        m_window->findChild<QAction*>(QStringLiteral("mnuLinkDoctor"))->trigger();
+        return m_window->LinkDoctorWindow();
+    }
+    QString Tooltip() const { return m_window->StatusPanel(kPanelLinkText)->toolTip(); }
+    static QString Text(frmLinkDoctor* doctor, const char* name) {
+        return doctor->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    }
+
+    FreshRuntimeFolder m_runtime;
+    std::unique_ptr<sim::SimulatedUnit> m_unit;
+    std::unique_ptr<frmMidMain> m_window;
+};
+
+TEST_F(LinkDoctorWindowTest, ReasonInTooltipAndWindowFollowsTheLine) {
+    OpenWindow();
+    ASSERT_TRUE(WaitForReason(LinkReason::NoAdapter));
+    EXPECT_EQ(Tooltip(), QStringLiteral("本体のUSBアダプタが見つかりません。ケーブルを差し込んでください。"));
+    EXPECT_EQ(m_window->StatusPanel(kPanelLinkText)->text(), QStringLiteral("OFF LINE"));  // the text stays
+
+    frmLinkDoctor* doctor = OpenDoctor();
+    ASSERT_NE(doctor, nullptr);
+    EXPECT_EQ(doctor->windowTitle(), QStringLiteral("通信診断"));
+    EXPECT_EQ(Text(doctor, "lblLinkState"), QStringLiteral("OFF LINE"));
+    EXPECT_TRUE(Text(doctor, "lblExplanation").contains(QStringLiteral("見つかりません")));
+    EXPECT_TRUE(doctor->findChild<QLineEdit*>(QStringLiteral("txtFixCommand"))->isHidden());
+    OpenDoctor();  // a second time brings the same window forward
+    EXPECT_EQ(m_window->findChildren<frmLinkDoctor*>().size(), 1);
+
+    // A unit plugged in that does not answer: the window follows without being reopened.
+    StartUnit(true);
+    ASSERT_TRUE(WaitForReason(LinkReason::NoAnswer));
+    EXPECT_TRUE(Tooltip().startsWith(QStringLiteral("ポートは開いていますが、本体が応答しません")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(doctor, "lblExplanation").contains(QStringLiteral("応答がない時間")); },
+                                kPatienceMs));
+    EXPECT_EQ(Text(doctor, "lblLinkState"), QStringLiteral("ON LINE"));
+
+    m_unit->SetSilent(false);
+    ASSERT_TRUE(WaitForReason(LinkReason::OnLine));
+    EXPECT_EQ(Tooltip(), QStringLiteral("本体と通信しています。"));
+}
+
+TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
+    StartUnit(false);
+    OpenWindow();
+    ASSERT_TRUE(WaitForReason(LinkReason::OnLine));
+    frmLinkDoctor* doctor = OpenDoctor();
+    const MonitorTableModel& model = doctor->Model();
+    auto rowWith = [&](const QString& meaning) {
+        for (int row = model.rowCount() - 1; row >= 0; --row) {
+            if (model.data(model.index(row, MonitorTableModel::ColMeaning), Qt::DisplayRole).toString() == meaning) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowWith(QStringLiteral("A0h 現在値")) >= 0; }, kPatienceMs));
+    const int poll = rowWith(QStringLiteral("00h 現在値要求"));
+    const int answer = rowWith(QStringLiteral("A0h 現在値"));
+    ASSERT_GE(poll, 0);
+    auto cell = [&](int row, int column) { return model.data(model.index(row, column), Qt::DisplayRole).toString(); };
+    EXPECT_EQ(cell(poll, MonitorTableModel::ColDirection), QStringLiteral("送信 →"));
+    EXPECT_TRUE(cell(poll, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF 00 14 00")));
+    EXPECT_EQ(cell(answer, MonitorTableModel::ColDirection), QStringLiteral("← 受信"));
+    EXPECT_TRUE(cell(answer, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF A0 ")));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !Text(doctor, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
+
+    // Paused, the rows stay as they are while frames go on; resumed, they catch up.
+    auto* pause = doctor->findChild<QPushButton*>(QStringLiteral("cmdPause"));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_EQ(pause->text(), QStringLiteral("再開"));
+    const MonitoredFrame last = model.Frames().back();
+    const std::uint64_t seen = m_window->Link().Monitor().Seen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->Link().Monitor().Seen() >= seen + 2; }, kPatienceMs));
+    QTest::qWait(400);
+    EXPECT_EQ(model.Frames().back().number, last.number);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    EXPECT_GT(model.Frames().back().number, last.number);
+
+    // Cleared, only frames that came after show.
+    QTest::mouseClick(doctor->findChild<QPushButton*>(QStringLiteral("cmdClear")), Qt::LeftButton);
+    EXPECT_EQ(model.rowCount(), 0);
+
+    // Saved through the safe write, as UTF-8 text with a header line.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() >= 2; }, kPatienceMs));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("通信記録.txt"));
+    doctor->SetFileChooser([&] { return path; });
+    QTest::mouseClick(doctor->findChild<QPushButton*>(QStringLiteral("cmdSaveFrames")), Qt::LeftButton);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("時刻\t方向\t長さ\t内容（16進）\t意味"));
+    EXPECT_EQ(lines.size() - 1, model.rowCount());
+    EXPECT_EQ(lines[1].split(QLatin1Char('\t')).size(), 5);
+}
+
+}  // namespace
+}  // namespace tessarin::test

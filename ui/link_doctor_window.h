@@ -1,0 +1,118 @@
+// The 「通信診断」 window: why the link is as it is, in full, with the command that fixes it where there is
+// one; the link's counters since the program started and the polls' round trip; and the last frames both
+// ways, which can be paused, cleared, copied and saved as a text file. It only watches: the link keeps the
+// counters and the frames whether the window is open or not, and nothing is formatted while it is closed.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "link/link_counters.h"
+#include "link/link_doctor.h"
+#include "link/link_monitor.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+
+namespace tessarin {
+
+class UnitLink;
+
+inline constexpr const char* kLinkDoctorCaption = "通信診断";
+
+// The frames of the monitor as rows: time, direction, length, bytes in hex and meaning.
+class MonitorTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { ColTime, ColDirection, ColLength, ColBytes, ColMeaning, ColumnCount };
+
+    // `wallOffsetMs` turns the monitor's clock into milliseconds since the epoch.
+    explicit MonitorTableModel(qint64 wallOffsetMs, QObject* parent = nullptr);
+
+    // Takes the frames the monitor holds now, from the one numbered `fromNumber` on (its storage is reused).
+    void TakeFrames(const LinkMonitor& monitor, std::uint64_t fromNumber = 0);
+    void Clear();
+    [[nodiscard]] const std::vector<MonitoredFrame>& Frames() const { return m_frames; }
+    // One row as a line of text, the cells separated by tabs.
+    [[nodiscard]] QString RowText(int row) const;
+    [[nodiscard]] static QString HeaderText();
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    [[nodiscard]] QString cellText(const MonitoredFrame& frame, int column) const;
+
+    qint64 m_wallOffsetMs;
+    std::vector<MonitoredFrame> m_frames;
+};
+
+class frmLinkDoctor : public QWidget {
+    Q_OBJECT
+  public:
+    // Watches `link` and `doctor`, which outlive the window's use of them (the main window owns all three).
+    frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWidget* parent = nullptr);
+
+    // Shows what the link and the doctor say now: the reason at once, counters and frames if changed.
+    void Refresh();
+    void ShowDiagnosis();
+
+    void cmdPause_Click();
+    void cmdClear_Click();
+    void cmdCopyFrames_Click();
+    void cmdSaveFrames_Click();
+    void cmdCopyFix_Click();
+
+    // The file dialog and the notice; tests replace them.
+    void SetFileChooser(std::function<QString()> choose) { m_chooseFile = std::move(choose); }
+    void SetNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
+
+    [[nodiscard]] const MonitorTableModel& Model() const { return *m_model; }
+    // The text the copy and save commands produce: the rows selected, or all shown.
+    [[nodiscard]] QString FramesText() const;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void buildControls();
+    void showCounters();
+    void showFrames();
+
+    const UnitLink& m_link;
+    const LinkDoctor& m_doctor;
+    std::function<QString()> m_chooseFile;
+    std::function<void(const QString&)> m_notice;
+
+    QLabel* m_lblState = nullptr;
+    QLabel* m_lblExplanation = nullptr;
+    QLabel* m_lblFix = nullptr;
+    QLineEdit* m_txtFix = nullptr;
+    QPushButton* m_cmdCopyFix = nullptr;
+    std::vector<QLabel*> m_counterValues;
+    QLabel* m_lblRoundTrip = nullptr;
+    QTableView* m_grdFrames = nullptr;
+    MonitorTableModel* m_model = nullptr;
+    QPushButton* m_cmdPause = nullptr;
+    QLabel* m_lblFrameCount = nullptr;
+    QTimer* m_tmrRefresh = nullptr;
+
+    bool m_paused = false;
+    LinkCounters m_shownCounters;
+    bool m_countersShown = false;
+    static constexpr std::uint64_t kNeverShown = ~std::uint64_t{0};
+    std::uint64_t m_shownSeen = kNeverShown;  // the monitor's count when the rows were taken
+    std::uint64_t m_clearedBefore = 0;  // frames numbered below this were cleared from view
+    QString m_shownExplanation;
+};
+
+}  // namespace tessarin
