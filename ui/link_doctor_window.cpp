@@ -75,73 +75,76 @@ QString hexBytes(std::span<const std::uint8_t> bytes, bool cut) {
 }  // namespace
 
 MonitorTableModel::MonitorTableModel(qint64 wallOffsetMs, QObject* parent)
-    : QAbstractTableModel(parent), m_wallOffsetMs(wallOffsetMs) {
-    m_frames.reserve(kMonitorFrames);
-}
+    : QAbstractTableModel(parent),
+      m_wallOffsetMs(wallOffsetMs),
+      m_fixedFont(QFontDatabase::systemFont(QFontDatabase::FixedFont)) {}
 
-void MonitorTableModel::TakeFrames(const LinkMonitor& monitor, std::uint64_t fromNumber) {
-    beginResetModel();
-    m_frames.clear();
-    for (std::size_t i = 0; i < monitor.Size(); ++i) {
-        if (monitor.At(i).number >= fromNumber) {
-            m_frames.push_back(monitor.At(i));
-        }
+void MonitorTableModel::Follow(const LinkMonitor& monitor, std::uint64_t fromNumber) {
+    std::uint64_t first = monitor.Size() > 0 ? monitor.At(0).number : monitor.Seen();
+    first = std::max(first, fromNumber);
+    std::size_t gone = 0;
+    while (gone < m_rows.size() && m_rows[gone].number < first) {
+        ++gone;
     }
-    endResetModel();
-}
-
-void MonitorTableModel::Clear() {
-    beginResetModel();
-    m_frames.clear();
-    endResetModel();
+    if (gone > 0) {
+        beginRemoveRows({}, 0, static_cast<int>(gone) - 1);
+        m_rows.erase(m_rows.begin(), m_rows.begin() + static_cast<std::ptrdiff_t>(gone));
+        endRemoveRows();
+    }
+    const std::uint64_t next = m_rows.empty() ? first : m_rows.back().number + 1;
+    if (monitor.Size() == 0 || next >= monitor.Seen()) {
+        return;
+    }
+    const std::size_t from = static_cast<std::size_t>(next - monitor.At(0).number);
+    const int count = static_cast<int>(monitor.Size() - from);
+    const int at = static_cast<int>(m_rows.size());
+    beginInsertRows({}, at, at + count - 1);
+    for (std::size_t i = from; i < monitor.Size(); ++i) {
+        m_rows.push_back(makeRow(monitor.At(i)));
+    }
+    endInsertRows();
 }
 
 int MonitorTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_frames.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int MonitorTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
-QString MonitorTableModel::cellText(const MonitoredFrame& frame, int column) const {
-    switch (column) {
-        case ColTime:
-            return QDateTime::fromMSecsSinceEpoch(frame.ms + m_wallOffsetMs).toString(QStringLiteral("HH:mm:ss.zzz"));
-        case ColDirection:
-            return frame.sent ? QStringLiteral("送信 →") : QStringLiteral("← 受信");
-        case ColLength:
-            return QString::number(frame.length);
-        case ColBytes:
-            return hexBytes(frame.Kept(), frame.Kept().size() < frame.length);
-        case ColMeaning: {
-            QString meaning = QString::fromStdString(FrameMeaning(frame.Kept()));
-            if (!frame.ok) {
-                meaning += frame.sent ? QStringLiteral("（送信失敗）") : QStringLiteral("（チェックサム異常）");
-            }
-            return meaning;
-        }
-        default:
-            return {};
+MonitorTableModel::Row MonitorTableModel::makeRow(const MonitoredFrame& frame) const {
+    Row row;
+    row.number = frame.number;
+    row.sent = frame.sent;
+    row.ok = frame.ok;
+    row.cells[ColTime] =
+        QDateTime::fromMSecsSinceEpoch(frame.ms + m_wallOffsetMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    row.cells[ColDirection] = frame.sent ? QStringLiteral("送信 →") : QStringLiteral("← 受信");
+    row.cells[ColLength] = QString::number(frame.length);
+    row.cells[ColBytes] = hexBytes(frame.Kept(), frame.Kept().size() < frame.length);
+    row.cells[ColMeaning] = QString::fromStdString(FrameMeaning(frame.Kept()));
+    if (!frame.ok) {
+        row.cells[ColMeaning] += frame.sent ? QStringLiteral("（送信失敗）") : QStringLiteral("（チェックサム異常）");
     }
+    return row;
 }
 
 QVariant MonitorTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount()) {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount) {
         return {};
     }
-    const MonitoredFrame& frame = m_frames[static_cast<std::size_t>(index.row())];
+    const Row& row = m_rows[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return cellText(frame, index.column());
+            return row.cells[static_cast<std::size_t>(index.column())];
         case Qt::ForegroundRole:
-            if (!frame.ok) {
+            if (!row.ok) {
                 return QColor(192, 0, 0);
             }
-            return frame.sent ? QVariant() : QColor(0, 96, 0);
+            return row.sent ? QVariant() : QColor(0, 96, 0);
         case Qt::TextAlignmentRole:
             return index.column() == ColLength ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
         case Qt::FontRole:
-            return index.column() == ColBytes ? QVariant(QFontDatabase::systemFont(QFontDatabase::FixedFont))
-                                              : QVariant();
+            return index.column() == ColBytes ? QVariant(m_fixedFont) : QVariant();
         default:
             return {};
     }
@@ -155,12 +158,8 @@ QVariant MonitorTableModel::headerData(int section, Qt::Orientation orientation,
 }
 
 QString MonitorTableModel::RowText(int row) const {
-    const MonitoredFrame& frame = m_frames.at(static_cast<std::size_t>(row));
-    QStringList cells;
-    for (int column = 0; column < ColumnCount; ++column) {
-        cells << cellText(frame, column);
-    }
-    return cells.join(QLatin1Char('\t'));
+    const Row& shown = m_rows.at(static_cast<std::size_t>(row));
+    return QStringList(shown.cells.begin(), shown.cells.end()).join(QLatin1Char('\t'));
 }
 
 QString MonitorTableModel::HeaderText() {
@@ -228,8 +227,10 @@ void frmLinkDoctor::buildControls() {
         auto* value = new QLabel(QStringLiteral("0"));
         value->setObjectName(QStringLiteral("lblCounter%1").arg(i));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        // Room for large counts, so that the grid does not move as they grow.
-        value->setMinimumWidth(value->fontMetrics().horizontalAdvance(QStringLiteral("0000000")));
+        // A fixed size with room for large counts: a count that changes then repaints its own label only,
+        // where a label that may change size makes the window lay itself out again at every poll.
+        value->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
+                            fontMetrics().height() + 2);
         grid->addWidget(new QLabel(QString::fromUtf8(item.title)), i / kPairsPerRow, (i % kPairsPerRow) * 2);
         grid->addWidget(value, i / kPairsPerRow, (i % kPairsPerRow) * 2 + 1);
         m_counterValues.push_back(value);
@@ -237,6 +238,9 @@ void frmLinkDoctor::buildControls() {
     }
     m_lblRoundTrip = new QLabel;
     m_lblRoundTrip->setObjectName(QStringLiteral("lblRoundTrip"));
+    m_lblRoundTrip->setFixedSize(
+        fontMetrics().horizontalAdvance(QStringLiteral("ポーリング応答時間：最新 00000 ms　平均 00000.0 ms　最大 00000 ms")),
+        fontMetrics().height() + 2);
     grid->addWidget(m_lblRoundTrip, (i + kPairsPerRow - 1) / kPairsPerRow, 0, 1, kPairsPerRow * 2);
 
     auto* framesBox = new QGroupBox(QStringLiteral("通信記録（最新%1件）").arg(kMonitorFrames));
@@ -247,7 +251,8 @@ void frmLinkDoctor::buildControls() {
     m_grdFrames->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdFrames->setWordWrap(false);
     m_grdFrames->verticalHeader()->hide();
-    m_grdFrames->verticalHeader()->setDefaultSectionSize(m_grdFrames->fontMetrics().height() + 4);
+    m_grdFrames->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grdFrames->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     QHeaderView* header = m_grdFrames->horizontalHeader();
     // The table takes the window's font once it is laid out; measure with that one.
     const QFontMetrics metrics(font());
@@ -277,6 +282,8 @@ void frmLinkDoctor::buildControls() {
     connect(cmdSave, &QPushButton::clicked, this, &frmLinkDoctor::cmdSaveFrames_Click);
     m_lblFrameCount = new QLabel;
     m_lblFrameCount->setObjectName(QStringLiteral("lblFrameCount"));
+    m_lblFrameCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_lblFrameCount->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("00000 件")), fontMetrics().height() + 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdPause);
     buttons->addWidget(cmdClear);
@@ -356,17 +363,15 @@ void frmLinkDoctor::showFrames() {
     m_shownSeen = monitor.Seen();
     QScrollBar* bar = m_grdFrames->verticalScrollBar();
     const bool following = bar->value() >= bar->maximum();
-    // The frame at the top of the view, so that it stays there while frames come in below.
+    // The frame at the top of the view, so that it stays there while old frames leave above it.
     const int topRow = m_grdFrames->rowAt(0);
-    const std::uint64_t topNumber = topRow >= 0 && topRow < m_model->rowCount()
-                                        ? m_model->Frames()[static_cast<std::size_t>(topRow)].number
-                                        : 0;
-    m_model->TakeFrames(monitor, m_clearedBefore);
+    const std::uint64_t topNumber = topRow >= 0 ? m_model->FrameNumber(topRow) : 0;
+    m_model->Follow(monitor, m_clearedBefore);
     m_lblFrameCount->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
     if (following) {
         m_grdFrames->scrollToBottom();
-    } else if (topRow >= 0 && !m_model->Frames().empty()) {
-        const std::uint64_t first = m_model->Frames().front().number;
+    } else if (topRow >= 0 && m_model->rowCount() > 0) {
+        const std::uint64_t first = m_model->FrameNumber(0);
         const int row = topNumber >= first ? static_cast<int>(topNumber - first) : 0;
         m_grdFrames->scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtTop);
     }

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QString>
 #include <QWidget>
+#include <array>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -35,10 +38,11 @@ class MonitorTableModel final : public QAbstractTableModel {
     // `wallOffsetMs` turns the monitor's clock into milliseconds since the epoch.
     explicit MonitorTableModel(qint64 wallOffsetMs, QObject* parent = nullptr);
 
-    // Takes the frames the monitor holds now, from the one numbered `fromNumber` on (its storage is reused).
-    void TakeFrames(const LinkMonitor& monitor, std::uint64_t fromNumber = 0);
-    void Clear();
-    [[nodiscard]] const std::vector<MonitoredFrame>& Frames() const { return m_frames; }
+    // Follows the monitor: drops the rows it no longer holds or numbered below `fromNumber` and appends the
+    // frames that came since. A frame's texts are made once, when its row is added, not at every paint.
+    void Follow(const LinkMonitor& monitor, std::uint64_t fromNumber);
+    // The number of the frame shown in `row`.
+    [[nodiscard]] std::uint64_t FrameNumber(int row) const { return m_rows.at(static_cast<std::size_t>(row)).number; }
     // One row as a line of text, the cells separated by tabs.
     [[nodiscard]] QString RowText(int row) const;
     [[nodiscard]] static QString HeaderText();
@@ -49,10 +53,17 @@ class MonitorTableModel final : public QAbstractTableModel {
     [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    [[nodiscard]] QString cellText(const MonitoredFrame& frame, int column) const;
+    struct Row {
+        std::uint64_t number = 0;
+        bool sent = false;
+        bool ok = false;
+        std::array<QString, ColumnCount> cells;
+    };
+    [[nodiscard]] Row makeRow(const MonitoredFrame& frame) const;
 
     qint64 m_wallOffsetMs;
-    std::vector<MonitoredFrame> m_frames;
+    QFont m_fixedFont;
+    std::deque<Row> m_rows;
 };
 
 class frmLinkDoctor : public QWidget {

@@ -11,6 +11,7 @@
 //           last record until the grid is filled and painted; for comparison over 3 s ON LINE before
 //   windows <s> the CPU time of the program ON LINE and idle with the phasor and trend windows open for <s>
 //           seconds, and the worst paint time of each window in that time
+//   doctor <s>  the CPU time of the program ON LINE and idle with the 通信診断 window open for <s> seconds
 // Prints "name value" lines; exit status 1 when the figure could not be taken.
 #include <time.h>
 
@@ -34,6 +35,7 @@
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
+#include "ui/link_doctor_window.h"
 #include "ui/phasor_window.h"
 #include "ui/trend_window.h"
 
@@ -42,7 +44,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::duration<double, std::milli>;
 
-enum class Mode { Start, Memory, Stall, Windows };
+enum class Mode { Start, Memory, Stall, Windows, Doctor };
 
 Mode g_mode = Mode::Start;
 Clock::time_point g_processStart;
@@ -308,6 +310,25 @@ void measureWindows() {
     });
 }
 
+void measureDoctor() {
+    whenLive([] {
+        tessarin::frmMidMain* window = mainWindow();
+        window->mnuLinkDoctor_Click();
+        // Let the window fill its rows from the frames so far before the measured time begins.
+        QTimer::singleShot(2000, qApp, [window] {
+            const double cpuBefore = processCpuSeconds();
+            const Clock::time_point before = Clock::now();
+            QTimer::singleShot(g_windowSeconds * 1000, qApp, [window, cpuBefore, before] {
+                const double wall = std::chrono::duration<double>(Clock::now() - before).count();
+                print("doctor_cpu_percent", (processCpuSeconds() - cpuBefore) / wall * 100.0);
+                finish(window->LinkDoctorWindow() != nullptr && window->LinkDoctorWindow()->Model().rowCount() > 0
+                           ? 0
+                           : 1);
+            });
+        });
+    });
+}
+
 void installProbe() {
     // The whole run has a generous limit, so that a unit that never answers cannot hang the benchmark.
     QTimer::singleShot(90000 + g_windowSeconds * 1000, qApp, [] {
@@ -327,6 +348,9 @@ void installProbe() {
         case Mode::Windows:
             measureWindows();
             break;
+        case Mode::Doctor:
+            measureDoctor();
+            break;
     }
 }
 
@@ -344,11 +368,11 @@ int main(int argc, char** argv) {
         g_mode = Mode::Memory;
     } else if (mode == "stall") {
         g_mode = Mode::Stall;
-    } else if (mode == "windows" && argc > 2) {
-        g_mode = Mode::Windows;
+    } else if ((mode == "windows" || mode == "doctor") && argc > 2) {
+        g_mode = mode == "windows" ? Mode::Windows : Mode::Doctor;
         g_windowSeconds = std::max(1, std::atoi(argv[2]));
     } else if (mode != "start") {
-        QTextStream(stderr) << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds>"
+        QTextStream(stderr) << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds> | doctor <seconds>"
                             << Qt::endl;
         return 2;
     }

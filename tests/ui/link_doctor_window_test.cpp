@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDateTime>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,13 +117,14 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     auto* pause = doctor->findChild<QPushButton*>(QStringLiteral("cmdPause"));
     QTest::mouseClick(pause, Qt::LeftButton);
     EXPECT_EQ(pause->text(), QStringLiteral("再開"));
-    const MonitoredFrame last = model.Frames().back();
+    auto lastNumber = [&] { return model.FrameNumber(model.rowCount() - 1); };
+    const std::uint64_t last = lastNumber();
     const std::uint64_t seen = m_window->Link().Monitor().Seen();
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->Link().Monitor().Seen() >= seen + 2; }, kPatienceMs));
     QTest::qWait(400);
-    EXPECT_EQ(model.Frames().back().number, last.number);
+    EXPECT_EQ(lastNumber(), last);
     QTest::mouseClick(pause, Qt::LeftButton);
-    EXPECT_GT(model.Frames().back().number, last.number);
+    EXPECT_GT(lastNumber(), last);
 
     // Cleared, only frames that came after show.
     QTest::mouseClick(doctor->findChild<QPushButton*>(QStringLiteral("cmdClear")), Qt::LeftButton);
@@ -141,6 +143,45 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(lines[0], QStringLiteral("時刻\t方向\t長さ\t内容（16進）\t意味"));
     EXPECT_EQ(lines.size() - 1, model.rowCount());
     EXPECT_EQ(lines[1].split(QLatin1Char('\t')).size(), 5);
+}
+
+// The rows follow the ring as it wraps, a clear hides what came before, and rows already shown keep their
+// texts (made once, when they came).
+TEST(MonitorTableModelTest, RowsFollowTheRingAcrossWrapsAndClears) {
+    std::int64_t now = 0;
+    LinkMonitor monitor(4, [&] { return now; });
+    MonitorTableModel model(0);
+    auto numbers = [&] {
+        std::vector<std::uint64_t> shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown.push_back(model.FrameNumber(row));
+        }
+        return shown;
+    };
+    auto send = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            monitor.FrameSent(std::vector<std::uint8_t>{0xFF, 0x00, 0x14}, true, true);
+        }
+    };
+    model.Follow(monitor, 0);
+    EXPECT_EQ(model.rowCount(), 0);
+    send(3);
+    model.Follow(monitor, 0);
+    EXPECT_EQ(numbers(), (std::vector<std::uint64_t>{0, 1, 2}));
+    send(3);  // wraps: 0 and 1 are gone
+    model.Follow(monitor, 0);
+    EXPECT_EQ(numbers(), (std::vector<std::uint64_t>{2, 3, 4, 5}));
+    send(9);  // more than the ring holds between two looks
+    model.Follow(monitor, 0);
+    EXPECT_EQ(numbers(), (std::vector<std::uint64_t>{11, 12, 13, 14}));
+    model.Follow(monitor, 15);  // cleared
+    EXPECT_EQ(model.rowCount(), 0);
+    send(1);
+    model.Follow(monitor, 15);
+    EXPECT_EQ(numbers(), (std::vector<std::uint64_t>{15}));
+    EXPECT_EQ(model.RowText(0), QStringLiteral("09:00:00.000\t送信 →\t3\tFF 00 14\t00h 現在値要求")
+                                    .replace(QStringLiteral("09:00:00.000"),
+                                             QDateTime::fromMSecsSinceEpoch(0).toString(QStringLiteral("HH:mm:ss.zzz"))));
 }
 
 }  // namespace

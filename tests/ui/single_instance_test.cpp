@@ -169,7 +169,8 @@ TEST_P(SecondStart, IsRefusedWithTheMessage) {
     const QString secondRuntimePath = secondRuntime.path();
     ScopedEnv secondsRuntime("XDG_RUNTIME_DIR", c.secondHasRuntime ? &secondRuntimePath : nullptr);
     const QString lockFile = QDir(InstanceLockFolder()).filePath(QStringLiteral("tessarin.lock"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(lockFile); }, 15000)) << c.name;
+    // The lock is held once the file names its holder: the file is created first, then locked, then written.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(lockFile).size() > 0; }, 15000)) << c.name;
     QString text;
     QString title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
