@@ -18,21 +18,12 @@ namespace {
 // Stands in when the factory gave no port: nothing opens, nothing is read or written.
 class AbsentPort final : public CommPort {
   public:
-    [[nodiscard]] std::int32_t PortNumber() const override { return 0; }
-    void SetPortNumber(std::int32_t) override {}
-    void SetBaudRate(std::int32_t) override {}
-    void SetDataBits(std::uint8_t) override {}
-    void SetParity(std::uint8_t) override {}
-    void SetStopBits(std::uint8_t) override {}
-    void SetHandshaking(std::int32_t) override {}
-    void SetTimeOut(std::int16_t) override {}
-    std::int32_t OpenPort() override { return 0; }
-    std::int32_t ClosePort() override { return 0; }
-    std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return 0; }
-    std::int32_t ReadBufferDataSize() override { return 0; }
-    std::vector<std::uint8_t> ReadBinary() override { return {0}; }
-    std::int32_t ClearWriteBuffer() override { return 0; }
-    std::int32_t ClearReadBuffer() override { return 0; }
+    bool Open(std::int32_t, const LineSettings&) override { return false; }
+    void Close() override {}
+    bool Write(std::span<const std::uint8_t>) override { return false; }
+    PortRead Read() override { return {ReadStatus::Failed, {}}; }
+    bool ClearInput() override { return false; }
+    bool ClearOutput() override { return false; }
 };
 
 }  // namespace
@@ -89,11 +80,12 @@ bool UnitLink::ReceiveTick() {
         return false;
     }
     // One loop of the pass: read what is waiting, assemble, check, route.
-    std::vector<std::uint8_t> bytes;
-    if (m_comm->ReadBufferDataSize() > 0) {
-        bytes = m_comm->ReadBinary();
+    // A failed read is counted and adds nothing: no byte of it may reach the assembly.
+    const PortRead read = m_comm->Read();
+    if (read.status == ReadStatus::Failed) {
+        ++m_relay.counters.readsFailed;
     }
-    const std::optional<std::vector<std::uint8_t>> frame = m_assembler.Push(bytes);
+    const std::optional<std::vector<std::uint8_t>> frame = m_assembler.Push(read.bytes);
     bool more = false;
     if (frame) {
         m_passExtracted = true;
@@ -202,7 +194,7 @@ void UnitLink::CountingRelay::AnswerOverdue(std::uint8_t code) {
 
 void UnitLink::ClosePort() {
     if (m_comm) {
-        (void)m_comm->ClosePort();
+        m_comm->Close();
     }
 }
 
