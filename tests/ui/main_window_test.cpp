@@ -60,7 +60,6 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     window->SetComConnectInterval(10);
     EXPECT_EQ(connectTimer->interval(), 10);
 
-    EXPECT_EQ(window->Data().LinkUp, kFalse);
     EXPECT_EQ(window->Data().PortNo, -1);  // nothing listed
     EXPECT_EQ(window->ActiveChild(), nullptr);
     EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());
@@ -302,7 +301,7 @@ TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
     int quits = 0;
     auto window = MakeFakeWindow("COM3", &line, &quits);
     ASSERT_TRUE(ShowActive(*window));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Data().LinkUp != 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, 5000));
     QTest::keyClick(window.get(), Qt::Key_F1);
     QWidget* shown = window->ActiveChild();
     ASSERT_NE(shown, nullptr);
