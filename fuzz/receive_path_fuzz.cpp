@@ -42,36 +42,23 @@ struct Chunks {
     }
 };
 
-// A port that serves scripted chunks, one per read. What it can do: report the size of the next chunk as
-// the waiting byte count, hand that chunk out on ReadBinary (one 00h byte when nothing waits, like the real
-// port), and swallow writes. Opening always succeeds.
+// A port that serves scripted chunks, one per read, and swallows writes. Opening always succeeds.
 class ChunkPort final : public tessarin::CommPort {
   public:
     explicit ChunkPort(const Chunks& chunks) : m_chunks(chunks) {}
 
-    [[nodiscard]] std::int32_t PortNumber() const override { return 1; }
-    void SetPortNumber(std::int32_t) override {}
-    void SetBaudRate(std::int32_t) override {}
-    void SetDataBits(std::uint8_t) override {}
-    void SetParity(std::uint8_t) override {}
-    void SetStopBits(std::uint8_t) override {}
-    void SetHandshaking(std::int32_t) override {}
-    void SetTimeOut(std::int16_t) override {}
-    std::int32_t OpenPort() override { return 1; }
-    std::int32_t ClosePort() override { return 0; }
-    std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return -1; }
-    std::int32_t ReadBufferDataSize() override {
-        return Drained() ? 0 : static_cast<std::int32_t>(m_chunks.At(m_next).size());
-    }
-    std::vector<std::uint8_t> ReadBinary() override {
+    bool Open(std::int32_t, const tessarin::LineSettings&) override { return true; }
+    void Close() override {}
+    bool Write(std::span<const std::uint8_t>) override { return true; }
+    tessarin::PortRead Read() override {
         if (Drained()) {
-            return {0};
+            return {};
         }
         const auto chunk = m_chunks.At(m_next++);
-        return {chunk.begin(), chunk.end()};
+        return {tessarin::ReadStatus::Received, {chunk.begin(), chunk.end()}};
     }
-    std::int32_t ClearWriteBuffer() override { return 0; }
-    std::int32_t ClearReadBuffer() override { return 0; }
+    bool ClearInput() override { return true; }
+    bool ClearOutput() override { return true; }
 
     [[nodiscard]] bool Drained() const { return m_next >= m_chunks.Count(); }
 

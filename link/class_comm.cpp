@@ -247,6 +247,41 @@ std::string classComm::ReadText() {
     return text.substr(first, last - first + 1);
 }
 
+bool classComm::Open(std::int32_t portNumber, const LineSettings& line) {
+    SetPortNumber(portNumber);
+    SetBaudRate(line.baudRate);
+    SetDataBits(line.dataBits);
+    SetParity(line.parity);
+    SetStopBits(line.stopBits);
+    SetHandshaking(line.handshaking);
+    SetTimeOut(line.timeOutMs);
+    return OpenPort() != 0;
+}
+
+bool classComm::Write(std::span<const std::uint8_t> bytes) {
+    std::size_t written = 0;
+    return sysWrite(bytes.data(), bytes.size(), written) && written == bytes.size();
+}
+
+PortRead classComm::Read() {
+    if (!sysStatus()) {
+        return {ReadStatus::Failed, {}};
+    }
+    PortRead read;
+    try {
+        read.bytes.resize(m_status.InQueue);
+    } catch (const std::bad_alloc&) {
+        return {ReadStatus::Failed, {}};
+    }
+    std::size_t delivered = 0;
+    if (!read.bytes.empty() && !sysRead(read.bytes.data(), read.bytes.size(), delivered)) {
+        return {ReadStatus::Failed, {}};
+    }
+    read.bytes.resize(delivered);
+    read.status = delivered > 0 ? ReadStatus::Received : ReadStatus::NothingWaiting;
+    return read;
+}
+
 std::int32_t classComm::ClearWriteBuffer() { return sysPurge(true) ? 1 : 0; }
 
 std::int32_t classComm::ClearReadBuffer() { return sysPurge(false) ? 1 : 0; }

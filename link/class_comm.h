@@ -7,6 +7,10 @@
 // failure is recorded as error 10001 "エラーが発生しました。" (LastError, ErrorCount) where the Windows
 // original would raise it, and when ErrorTrap is false (the default, and what the program uses) failures
 // are silent: a write returns 0, read data is 00h, queue counts read 0.
+//
+// OpenPort, WriteBinary, ReadBinary and the rest keep these return values for classComm's own callers. The
+// link uses it through CommPort instead (Open, Write, Read...), which answers in bool and ReadStatus and
+// never traps: the same platform calls, with a failed read told apart from a received 00h.
 #pragma once
 
 #include <cstdint>
@@ -62,26 +66,26 @@ class classComm final : public CommPort {
     void ClearError();
 
     // --- Line settings: stored only, applied at the next OpenPort ---------------------------------------
-    [[nodiscard]] std::int32_t PortNumber() const override { return m_portNumber; }
-    void SetPortNumber(std::int32_t value) override { m_portNumber = value; }
+    [[nodiscard]] std::int32_t PortNumber() const { return m_portNumber; }
+    void SetPortNumber(std::int32_t value) { m_portNumber = value; }
     [[nodiscard]] std::int32_t BaudRate() const { return static_cast<std::int32_t>(m_dcb.BaudRate); }
-    void SetBaudRate(std::int32_t value) override { m_dcb.BaudRate = static_cast<std::uint32_t>(value); }
+    void SetBaudRate(std::int32_t value) { m_dcb.BaudRate = static_cast<std::uint32_t>(value); }
     [[nodiscard]] std::uint8_t DataBits() const { return m_dcb.ByteSize; }
-    void SetDataBits(std::uint8_t value) override { m_dcb.ByteSize = value; }
+    void SetDataBits(std::uint8_t value) { m_dcb.ByteSize = value; }
     // 0 none, 1 odd, 2 even, 3 mark, 4 space.
     [[nodiscard]] std::uint8_t Parity() const { return m_dcb.Parity; }
-    void SetParity(std::uint8_t value) override { m_dcb.Parity = value; }
+    void SetParity(std::uint8_t value) { m_dcb.Parity = value; }
     // 0 one, 1 one and a half, 2 two.
     [[nodiscard]] std::uint8_t StopBits() const { return m_dcb.StopBits; }
-    void SetStopBits(std::uint8_t value) override { m_dcb.StopBits = value; }
+    void SetStopBits(std::uint8_t value) { m_dcb.StopBits = value; }
     // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 DTR/DSR. Setting clears the flow-control and DTR/RTS control bits
     // (mask 337Ch) and sets those of the mode (none of them for a value outside 0..3). Reading gives 1 when
     // an XON/XOFF bit is set, else 2 for RTS handshake, else 3 for DTR handshake, else 0.
     [[nodiscard]] std::int32_t Handshaking() const;
-    void SetHandshaking(std::int32_t value) override;
+    void SetHandshaking(std::int32_t value);
     // Milliseconds; OpenPort puts it into the time-out record.
     [[nodiscard]] std::int16_t TimeOut() const { return m_timeOut; }
-    void SetTimeOut(std::int16_t value) override { m_timeOut = value; }
+    void SetTimeOut(std::int16_t value) { m_timeOut = value; }
 
     // --- Driver queues ------------------------------------------------------------------------------------
     // Queue sizes asked of the driver at OpenPort (the Linux tty driver has fixed queues and ignores them).
@@ -91,7 +95,7 @@ class classComm final : public CommPort {
     void SetReadBufferSize(std::int32_t value) { m_readBufferSize = value; }
     // Bytes waiting in the output / input queue from a fresh status query; 0 when it fails. Trapping.
     std::int32_t WriteBufferDataSize();
-    std::int32_t ReadBufferDataSize() override;
+    std::int32_t ReadBufferDataSize();
     // Above 0: every read takes exactly this many bytes; otherwise a read takes all that are waiting.
     [[nodiscard]] std::int32_t ReadRequestSize() const { return m_readRequestSize; }
     void SetReadRequestSize(std::int32_t value) { m_readRequestSize = value; }
@@ -110,24 +114,34 @@ class classComm final : public CommPort {
     // the line settings, queue sizes and time-outs (their results ignored) and empties both queues.
     // Returns the port number, or 0 with PortNumber set to 0 when the open failed. An object that is still
     // open closes its old handle first, so that no handle (and no exclusive hold) is left behind.
-    std::int32_t OpenPort() override;
+    std::int32_t OpenPort();
     // Closes the handle: non-zero on success; 0 (harmless) when the port is not open.
-    std::int32_t ClosePort() override;
+    std::int32_t ClosePort();
     // Writes all bytes in one write: -1 when all were written at once, else 0. Never waits for room in the
     // output queue on Linux. Trapping.
-    std::int32_t WriteBinary(std::span<const std::uint8_t> bytes) override;
+    std::int32_t WriteBinary(std::span<const std::uint8_t> bytes);
     // Writes the text (UTF-8) converted to the system's ANSI code page: -1 when all bytes were written.
     // Trapping.
     std::int32_t WriteText(std::string_view writeData);
     // ReadRequestSize bytes, or all waiting bytes; {00h} when that is none. A short or failed read leaves
     // 00h in the bytes not delivered and is an error. Returns at once. Trapping.
-    std::vector<std::uint8_t> ReadBinary() override;
+    std::vector<std::uint8_t> ReadBinary();
     // Reads like ReadBinary, each byte taken as the character of that ANSI code, leading and trailing
     // spaces removed; "" when nothing was waiting. Trapping.
     std::string ReadText();
     // Discard the driver's output / input queue: non-zero on success.
-    std::int32_t ClearWriteBuffer() override;
-    std::int32_t ClearReadBuffer() override;
+    std::int32_t ClearWriteBuffer();
+    std::int32_t ClearReadBuffer();
+
+    // --- CommPort, for the link ----------------------------------------------------------------------------
+    // Sets the line settings and PortNumber as the setters above do, then OpenPort.
+    bool Open(std::int32_t portNumber, const LineSettings& line) override;
+    void Close() override { (void)ClosePort(); }
+    bool Write(std::span<const std::uint8_t> bytes) override;
+    // All waiting bytes whatever ReadRequestSize says; a short read gives the bytes delivered.
+    PortRead Read() override;
+    bool ClearInput() override { return ClearReadBuffer() != 0; }
+    bool ClearOutput() override { return ClearWriteBuffer() != 0; }
     // The open port's descriptor on Linux; -1 on Windows, where the receive timer keeps ticking.
     [[nodiscard]] int ReadableDescriptor() const override;
     [[nodiscard]] OpenFailure LastOpenFailure() const override { return m_openFailure; }

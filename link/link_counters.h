@@ -10,6 +10,7 @@ struct LinkCounters {
     std::uint64_t pollsUnanswered = 0;    // poll slots that found the last poll unanswered
     std::uint64_t requestsSent = 0;       // every request written, polls included
     std::uint64_t writesRefused = 0;      // writes the port did not take whole
+    std::uint64_t readsFailed = 0;        // reads the port could not do (nothing taken from them)
     std::uint64_t framesValid = 0;        // frames routed
     std::uint64_t badChecksums = 0;       // frames dropped for their checksum
     std::uint64_t spoiledStartMarks = 0;  // start marks passed over for a missing end mark

@@ -118,7 +118,7 @@ void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& eve
     }
     // The port has left the list (the adapter was unplugged).
     data.LinkUp = kFalse;
-    (void)comm().ClosePort();
+    comm().Close();
     events.PortLost();
     data.PortNo = FindUnitPort(listing, data, data.PortDevName);
     if (data.PortNo != -1 && openAndGoOnLine(data, events, comm)) {

@@ -11,7 +11,7 @@ namespace {
 // True when the port took the whole write.
 bool writeSendFrame(DeviceData& data, CommPort& port) {
     // Always the whole buffer: a 20-byte request carries the two bytes standing behind it.
-    return port.WriteBinary(data.SendFrame) == -1;
+    return port.Write(data.SendFrame);
 }
 
 // The poll slot of a tick with nothing placed; true when a poll was written (`accepted` then says how).

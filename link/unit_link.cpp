@@ -13,30 +13,6 @@
 
 namespace tessarin {
 
-namespace {
-
-// Stands in when the factory gave no port: nothing opens, nothing is read or written.
-class AbsentPort final : public CommPort {
-  public:
-    [[nodiscard]] std::int32_t PortNumber() const override { return 0; }
-    void SetPortNumber(std::int32_t) override {}
-    void SetBaudRate(std::int32_t) override {}
-    void SetDataBits(std::uint8_t) override {}
-    void SetParity(std::uint8_t) override {}
-    void SetStopBits(std::uint8_t) override {}
-    void SetHandshaking(std::int32_t) override {}
-    void SetTimeOut(std::int16_t) override {}
-    std::int32_t OpenPort() override { return 0; }
-    std::int32_t ClosePort() override { return 0; }
-    std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return 0; }
-    std::int32_t ReadBufferDataSize() override { return 0; }
-    std::vector<std::uint8_t> ReadBinary() override { return {0}; }
-    std::int32_t ClearWriteBuffer() override { return 0; }
-    std::int32_t ClearReadBuffer() override { return 0; }
-};
-
-}  // namespace
-
 UnitLink::UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm)
     : m_relay(events, m_data), m_listing(std::move(listing)), m_makeComm(std::move(makeComm)) {}
 
@@ -47,7 +23,7 @@ CommPort& UnitLink::EnsureComm() {
         m_comm = m_makeComm();
     }
     if (!m_comm) {
-        m_comm = std::make_unique<AbsentPort>();
+        m_comm = std::make_unique<ClosedPort>();
     }
     return *m_comm;
 }
@@ -89,11 +65,12 @@ bool UnitLink::ReceiveTick() {
         return false;
     }
     // One loop of the pass: read what is waiting, assemble, check, route.
-    std::vector<std::uint8_t> bytes;
-    if (m_comm->ReadBufferDataSize() > 0) {
-        bytes = m_comm->ReadBinary();
+    // A failed read is counted and adds nothing: no byte of it may reach the assembly.
+    const PortRead read = m_comm->Read();
+    if (read.status == ReadStatus::Failed) {
+        ++m_relay.counters.readsFailed;
     }
-    const std::optional<std::vector<std::uint8_t>> frame = m_assembler.Push(bytes);
+    const std::optional<std::vector<std::uint8_t>> frame = m_assembler.Push(read.bytes);
     bool more = false;
     if (frame) {
         m_passExtracted = true;
@@ -223,7 +200,7 @@ void UnitLink::CountingRelay::CollectionStopped() {
 
 void UnitLink::ClosePort() {
     if (m_comm) {
-        (void)m_comm->ClosePort();
+        m_comm->Close();
     }
 }
 

@@ -4,30 +4,19 @@ namespace tessarin {
 
 namespace {
 
-constexpr std::int32_t kUnitBaudRate = 9600;
-constexpr std::uint8_t kUnitDataBits = 8;
-constexpr std::uint8_t kUnitParityOdd = 1;
-constexpr std::uint8_t kUnitOneStopBit = 0;
-constexpr std::int32_t kUnitNoHandshaking = 0;
-constexpr std::int16_t kUnitTimeOut = 1000;
+constexpr LineSettings kUnitLine{
+    .baudRate = 9600, .dataBits = 8, .parity = 1, .stopBits = 0, .handshaking = 0, .timeOutMs = 1000};
 
 }  // namespace
 
 bool OpenUnitPort(CommPort& comm, std::int16_t portNo) {
-    comm.SetPortNumber(portNo);
-    comm.SetBaudRate(kUnitBaudRate);
-    comm.SetDataBits(kUnitDataBits);
-    comm.SetParity(kUnitParityOdd);
-    comm.SetStopBits(kUnitOneStopBit);
-    comm.SetHandshaking(kUnitNoHandshaking);
-    comm.SetTimeOut(kUnitTimeOut);
-    if (comm.OpenPort() != 0) {
-        comm.ClearWriteBuffer();
-        comm.ClearReadBuffer();
-        return true;
+    if (!comm.Open(portNo, kUnitLine)) {
+        return false;
     }
-    comm.ClosePort();
-    return false;
+    // A queue that could not be emptied still carries frames: the assembler passes over what is stale.
+    (void)comm.ClearOutput();
+    (void)comm.ClearInput();
+    return true;
 }
 
 }  // namespace tessarin

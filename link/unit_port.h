@@ -7,9 +7,9 @@
 
 namespace tessarin {
 
-// Sets comm up for the unit (PortNumber := portNo; 9600 baud, 8 data bits, odd parity, one stop bit, no
-// flow control, TimeOut 1000 ms) and opens it. On success empties both queues and returns true; otherwise
-// closes it and returns false.
+// Opens port `portNo` with the unit's line (9600 baud, 8 data bits, odd parity, one stop bit, no flow
+// control, time-out 1000 ms). On success empties both queues and returns true; false when it
+// could not be opened (the port is then closed).
 bool OpenUnitPort(CommPort& comm, std::int16_t portNo);
 
 }  // namespace tessarin

@@ -7,16 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "link/response_frames.h"
+
 namespace tessarin {
 namespace {
 
 // Decodes a log record response (command A1h, data bytes d0..d15) and stores its line as a collection would.
 void receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, int tab) {
-    std::vector<std::uint8_t> frame{0xFF, 0xA1, static_cast<std::uint8_t>(payload.size() + 5)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.push_back(0xCC);
-    frame.push_back(0x00);  // the checksum is the link's business
-    if (std::optional<LogRecordLine> record = DecodeLogRecord(frame, tab)) {
+    if (std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, payload), tab)) {
         data.LogLines[static_cast<std::size_t>(record->number)] = record->line;
     }
 }
@@ -35,10 +33,8 @@ TEST(LogRecordDecoder, WorkedExample) {
 }
 
 TEST(LogRecordDecoder, WorkedExampleNumbers) {
-    std::vector<std::uint8_t> frame{0xFF, 0xA1, 21};
-    const auto payload = exampleRecord(1);
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::optional<LogRecordLine> record = DecodeLogRecord(frame, kTabMinorFault);
+    const std::optional<LogRecordLine> record =
+        DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(1)), kTabMinorFault);
     ASSERT_TRUE(record && record->numbers);
     const LogRecordNumbers& n = *record->numbers;
     EXPECT_EQ(n.measured.v0Tenths, 456U);
@@ -77,9 +73,7 @@ TEST_P(LogRecordLines, Line) {
     EXPECT_EQ(data.LogLines[c.payload[0]], c.line);
 
     // The numbers agree with the line: present exactly when it has measurements, the same *OVER* and phase.
-    std::vector<std::uint8_t> frame{0xFF, 0xA1, 21};
-    frame.insert(frame.end(), c.payload.begin(), c.payload.end());
-    const std::optional<LogRecordLine> record = DecodeLogRecord(frame, c.tab);
+    const std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, c.payload), c.tab);
     ASSERT_TRUE(record);
     const std::string line = c.line;
     ASSERT_EQ(record->numbers.has_value(), line.find("データ無し") == std::string::npos);
@@ -137,10 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LogRecordDecoder, RecordNumbersWithoutALineHaveNone) {
     for (const std::uint8_t number : {std::uint8_t{0}, std::uint8_t{101}, std::uint8_t{255}}) {
-        std::vector<std::uint8_t> frame{0xFF, 0xA1, 21};
-        const auto payload = exampleRecord(number);
-        frame.insert(frame.end(), payload.begin(), payload.end());
-        EXPECT_FALSE(DecodeLogRecord(frame, kTabMinorFault).has_value()) << int{number};
+        EXPECT_FALSE(DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(number)), kTabMinorFault).has_value())
+            << int{number};
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "link/response_frames.h"
+
 namespace tessarin {
 namespace {
 
@@ -54,15 +56,7 @@ struct NowPayload {
 
 // Copies a frame with the given data bytes into RcvFrame (envelope included) and decodes it.
 void receive(DeviceData& data, const std::vector<std::uint8_t>& payload) {
-    const auto length = static_cast<std::uint8_t>(payload.size() + 5);
-    std::vector<std::uint8_t> frame{0xFF, 0xA0, length};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    frame.push_back(0xCC);
-    std::uint8_t x = 0;
-    for (std::size_t i = 1; i < frame.size(); ++i) {
-        x ^= frame[i];
-    }
-    frame.push_back(x);
+    const std::vector<std::uint8_t> frame = test::ResponseFrame(0xA0, payload);
     for (std::size_t i = 0; i < frame.size(); ++i) {
         data.RcvFrame[i] = frame[i];
     }

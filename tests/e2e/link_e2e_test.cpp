@@ -16,6 +16,7 @@
 #include "data/now_value_decoder.h"
 #include "link/class_comm.h"
 #include "link/frame_codec.h"
+#include "link/response_frames.h"
 #include "link/unit_link.h"
 #include "link/unit_port.h"
 #include "sim/simulated_unit.h"
@@ -103,11 +104,8 @@ class LinkE2e : public ::testing::Test {
     // NowValue as the decoder makes it of the payload the unit sent last.
     static NowValueRecord Expected(const sim::SimulatedUnit& unit) {
         DeviceData data;
-        const Bytes payload = unit.LastCurrentValuePayload();
-        data.RcvFrame[0] = 0xFF;
-        data.RcvFrame[1] = 0xA0;
-        data.RcvFrame[2] = static_cast<std::uint8_t>(payload.size() + 5);
-        std::copy(payload.begin(), payload.end(), data.RcvFrame.begin() + 3);
+        const Bytes frame = test::ResponseFrame(0xA0, unit.LastCurrentValuePayload());
+        std::copy(frame.begin(), frame.end(), data.RcvFrame.begin());
         data.NowValue = DecodeNowValue(data.RcvFrame, data.NowValue);
         return data.NowValue;
     }
@@ -246,15 +244,15 @@ TEST_F(LinkE2e, SerialPortAndFrameAssemblyAgainstTheUnit) {
 
     DeviceData data;
     BuildRequest(data.SendFrame, kReqPoll, kShortRequestLength);
-    ASSERT_EQ(comm.WriteBinary(data.SendFrame), -1);
+    ASSERT_TRUE(comm.Write(data.SendFrame));
 
     FrameAssembler assembler;
     std::optional<Bytes> frame;
     const auto end = Clock::now() + 3s;
     while (!frame && Clock::now() < end) {
-        if (comm.ReadBufferDataSize() > 0) {
-            frame = assembler.Push(comm.ReadBinary());
-        }
+        const PortRead read = comm.Read();
+        ASSERT_NE(read.status, ReadStatus::Failed);
+        frame = assembler.Push(read.bytes);
         std::this_thread::sleep_for(kReceiveInterval);
     }
     ASSERT_TRUE(frame.has_value());
@@ -265,7 +263,7 @@ TEST_F(LinkE2e, SerialPortAndFrameAssemblyAgainstTheUnit) {
     EXPECT_TRUE(std::equal(payload.begin(), payload.end(), frame->begin() + 3));
     ASSERT_EQ(unit.RequestCount(), 1U);
     EXPECT_EQ(unit.Requests()[0].frame, Bytes(data.SendFrame.begin(), data.SendFrame.begin() + 20));
-    comm.ClosePort();
+    comm.Close();
 }
 
 }  // namespace

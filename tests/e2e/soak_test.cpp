@@ -26,6 +26,7 @@
 #include "data/log_record_decoder.h"
 #include "link/log_collection.h"
 #include "link/request_cycle.h"
+#include "link/response_frames.h"
 #include "link/unit_link.h"
 #include "sim/simulated_unit.h"
 #include "ui/status_panels.h"
@@ -201,11 +202,9 @@ std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) 
     std::vector<std::string> lines(1, std::string(LogHeaderLine(tab)));
     for (int n = 1; n <= LogRecordCountForTab(tab); ++n) {
         DeviceData data;
-        const Bytes payload = unit.LogRecordPayload(code, n);
-        data.RcvFrame[0] = 0xFF;
-        data.RcvFrame[1] = static_cast<std::uint8_t>(0xA0 + code - 3);
-        data.RcvFrame[2] = static_cast<std::uint8_t>(payload.size() + 5);
-        std::copy(payload.begin(), payload.end(), data.RcvFrame.begin() + 3);
+        const Bytes frame =
+            test::ResponseFrame(static_cast<std::uint8_t>(0xA0 + code - 3), unit.LogRecordPayload(code, n));
+        std::copy(frame.begin(), frame.end(), data.RcvFrame.begin());
         data.LogReqCode = code;
         data.LogState = kLogRunning;
         TakeLogRecord(data, tab);

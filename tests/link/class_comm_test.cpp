@@ -85,6 +85,11 @@ TEST(ClassCommClosed, EveryCallFailsQuietlyWithoutTrap) {
     EXPECT_EQ(c.ClearReadBuffer(), 0);
     EXPECT_EQ(c.ErrorCount(), 0);
     EXPECT_EQ(c.LastError().Number, 0);
+    // The link's calls say so by their results.
+    EXPECT_FALSE(c.Write(frame));
+    EXPECT_EQ(c.Read().status, ReadStatus::Failed);
+    EXPECT_FALSE(c.ClearInput());
+    EXPECT_FALSE(c.ClearOutput());
 }
 
 TEST(ClassCommClosed, TrappingMembersRecordTheErrorWhenTrapIsOn) {
@@ -112,7 +117,7 @@ TEST(ClassCommClosed, TrappingMembersRecordTheErrorWhenTrapIsOn) {
         EXPECT_EQ(c.LastError().Number, 10001);
         EXPECT_EQ(c.LastError().Description, "エラーが発生しました。");
     }
-    // The members whose results tell never record an error.
+    // The members whose results tell never record an error, nor do the link's calls.
     classComm c;
     c.SetErrorTrap(true);
     c.ClosePort();
@@ -120,6 +125,10 @@ TEST(ClassCommClosed, TrappingMembersRecordTheErrorWhenTrapIsOn) {
     c.ClearReadBuffer();
     c.SetPortNumber(250);
     c.OpenPort();
+    EXPECT_FALSE(c.Write(std::vector<std::uint8_t>(22, 1)));
+    EXPECT_EQ(c.Read().status, ReadStatus::Failed);
+    EXPECT_FALSE(c.Open(250, {}));
+    EXPECT_NE(c.LastOpenFailure(), OpenFailure::None);
     EXPECT_EQ(c.ErrorCount(), 0);
 }
 
@@ -299,6 +308,29 @@ TEST_F(ClassCommPty, ReadsWhatThePeerSent) {
     ASSERT_TRUE(m_peer.Send(std::vector<std::uint8_t>(text.begin(), text.end())));
     ASSERT_TRUE(Eventually([&] { return c.ReadBufferDataSize() == static_cast<std::int32_t>(text.size()); }));
     EXPECT_EQ(c.ReadText(), "OK 1\u00E9");
+}
+
+TEST_F(ClassCommPty, TheLinksReadTellsNothingWaitingFromAFailedRead) {
+    classComm& c = MakePort();
+    ASSERT_TRUE(c.Open(7, LineSettings{.baudRate = 19200, .parity = 2, .timeOutMs = 500}));
+    EXPECT_EQ(c.Dcb().BaudRate, 19200U);
+    EXPECT_EQ(c.Dcb().Parity, 2);
+    EXPECT_EQ(c.Timeouts().ReadTotalTimeoutConstant, 500U);
+    c.SetReadRequestSize(4);  // classComm's own reads only
+    EXPECT_EQ(c.Read().status, ReadStatus::NothingWaiting);
+
+    const std::vector<std::uint8_t> answer{0xFF, 0xA0, 0x08, 0x00, 0x00, 0x00, 0xCC, 0x64};
+    ASSERT_TRUE(m_peer.Send(answer));
+    ASSERT_TRUE(Eventually([&] { return c.ReadBufferDataSize() == static_cast<std::int32_t>(answer.size()); }));
+    const PortRead read = c.Read();
+    EXPECT_EQ(read.status, ReadStatus::Received);
+    EXPECT_EQ(read.bytes, answer);
+    EXPECT_EQ(c.Read().status, ReadStatus::NothingWaiting);
+    EXPECT_TRUE(c.Read().bytes.empty());
+
+    m_peer.Hangup();
+    EXPECT_EQ(c.Read().status, ReadStatus::Failed);
+    EXPECT_FALSE(c.Write(answer));
 }
 
 TEST_F(ClassCommPty, ReadRequestSizeTakesExactlyThatManyAndZeroFillsAShortRead) {

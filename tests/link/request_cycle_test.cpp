@@ -28,7 +28,7 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 struct Rig {
     Rig() {
         port.OpenAnything();
-        EXPECT_NE(port.OpenPort(), 0);
+        EXPECT_TRUE(port.Open(1, {}));
         data.LinkUp = kTrue;
     }
     // Runs ticks first..last of tmrComConnect (numbered from 1) and returns the tick numbers that wrote.

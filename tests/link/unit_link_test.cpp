@@ -14,7 +14,7 @@
 #include "link/log_collection.h"
 #include "link/recording_link_events.h"
 #include "link/request_cycle.h"
-#include "link/scripted_log_unit.h"
+#include "link/response_frames.h"
 
 namespace tessarin {
 namespace {
@@ -23,6 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 using test::FakeCommPort;
 using test::FakePortListing;
 using test::RecordingLinkEvents;
+using test::ResponseFrame;
 using ::testing::ElementsAre;
 
 class UnitLinkTest : public ::testing::Test {
@@ -73,11 +74,8 @@ TEST_F(UnitLinkTest, DiscoversOpensAndPolls) {
     ASSERT_NE(m_link->Comm(), nullptr);
     EXPECT_TRUE(m_port->IsOpen());
     EXPECT_EQ(m_port->PortNumber(), 5);
-    EXPECT_EQ(Data().LinkUp, kTrue);
     EXPECT_TRUE(m_view.ShownUp());
-    EXPECT_EQ(Data().PollTick, 1);  // the request cycle ran in the opening tick
-    EXPECT_EQ(ConnectTicks(4), 1U);
-    EXPECT_EQ(Data().TxStarted, kTrue);
+    EXPECT_EQ(ConnectTicks(4), 1U);  // the request cycle ran in the opening tick too
 }
 
 TEST_F(UnitLinkTest, NothingListedStaysOffLineAndSearchesEveryTick) {
@@ -115,7 +113,6 @@ TEST_F(UnitLinkTest, UnplugNoticedWithinOneTickAndReplugUnderAnotherIndex) {
     m_view.Clear();
     m_link->ConnectTick();
     EXPECT_FALSE(m_port->IsOpen());
-    EXPECT_EQ(Data().LinkUp, kFalse);
     EXPECT_EQ(Data().PortNo, -1);
     EXPECT_THAT(m_view.Events(), ElementsAre("PortLost", "LinkDown"));
     EXPECT_THAT(m_view.DownReasons(), ElementsAre(LinkDownReason::Unplugged));
@@ -140,7 +137,6 @@ TEST_F(UnitLinkTest, MovedPortIsReopenedInTheTickThatNoticesTheLoss) {
     m_view.Clear();
     m_link->ConnectTick();
     EXPECT_EQ(m_port->CloseCount(), 1);
-    EXPECT_EQ(Data().LinkUp, kTrue);
     EXPECT_EQ(m_port->PortNumber(), 6);
     EXPECT_THAT(m_view.Only({"LinkUp", "LinkDown", "PortLost"}), ElementsAre("PortLost", "LinkUp"));
 }
@@ -193,9 +189,6 @@ TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
     EXPECT_EQ(Data().ReqCode, 0);
 }
 
-// A response frame built by the test's own scripted unit, so a mistake in the code under test cannot hide.
-Bytes Response(std::uint8_t code, const Bytes& payload) { return test::ScriptedLogUnit::Frame(code, payload); }
-
 // A current-value payload whose frequency byte reads 50.
 Bytes NowValuePayload() {
     Bytes p(24, 0x00);
@@ -209,10 +202,10 @@ TEST_F(UnitLinkTest, ReceiveTickRoutesOneFramePerCall) {
     m_link->SetLogRecordHandler([&] { ++records; });
     ConnectTicks(5);
     ASSERT_EQ(Data().PollPending, kPollOutstanding);
-    const Bytes nowValue = Response(0xA0, NowValuePayload());
+    const Bytes nowValue = ResponseFrame(0xA0, NowValuePayload());
     m_port->Deliver({nowValue.begin(), nowValue.begin() + 2});
     m_port->Deliver({nowValue.begin() + 2, nowValue.end()});
-    m_port->Deliver(Response(0xA1, Bytes(16, 0x00)));
+    m_port->Deliver(ResponseFrame(0xA1, Bytes(16, 0x00)));
 
     // Half a frame: the pass ends without one.
     EXPECT_FALSE(m_link->ReceiveTick());
@@ -236,8 +229,8 @@ TEST_F(UnitLinkTest, ReceiveTickStoresOtherCodesAndDropsBadChecksums) {
     int records = 0;
     m_link->SetLogRecordHandler([&] { ++records; });
     ConnectTicks(5);
-    const Bytes longer = Response(0xA4, {0x11, 0x22, 0x33});
-    const Bytes shorter = Response(0xA4, {0x01, 0x02});
+    const Bytes longer = ResponseFrame(0xA4, {0x11, 0x22, 0x33});
+    const Bytes shorter = ResponseFrame(0xA4, {0x01, 0x02});
     m_port->Deliver(longer);
     while (m_link->ReceiveTick()) {
     }
@@ -253,7 +246,7 @@ TEST_F(UnitLinkTest, ReceiveTickStoresOtherCodesAndDropsBadChecksums) {
     EXPECT_TRUE(Data().NowValue.FreqText.empty());
 
     // A wrong checksum: nothing routed, the poll still awaited, and the pass ends at it.
-    Bytes bad = Response(0xA0, NowValuePayload());
+    Bytes bad = ResponseFrame(0xA0, NowValuePayload());
     bad.back() ^= 0xFF;
     m_port->Deliver(bad);
     m_port->Deliver(shorter);
@@ -267,7 +260,7 @@ TEST_F(UnitLinkTest, ReceiveTickStoresOtherCodesAndDropsBadChecksums) {
 TEST_F(UnitLinkTest, ReceiveLampTogglesPerPassThatExtractedAFrame) {
     PlugIn(0, 5);
     ConnectTicks(5);
-    const Bytes answer = Response(0xA4, {0x01, 0x02});
+    const Bytes answer = ResponseFrame(0xA4, {0x01, 0x02});
     Bytes bad = answer;
     bad.back() ^= 0x01;
     for (const Bytes& chunk : {Bytes{}, answer, bad, Bytes{0xFF, 0xA4}}) {
@@ -316,7 +309,7 @@ TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
         EXPECT_EQ(link.ReceiveDescriptor(), descriptor);
         EXPECT_EQ(link.ReceiveTicksWanted(), ticks);
         // Answered: nothing is awaited, and the line is still read.
-        fake.Deliver(test::ScriptedLogUnit::Frame(0xA0, Bytes(17, 0x00)));
+        fake.Deliver(ResponseFrame(0xA0, Bytes(17, 0x00)));
         link.ReceiveTick();
         EXPECT_EQ(link.Data().PollPending, 0);
         EXPECT_EQ(link.ReceiveDescriptor(), descriptor);
@@ -353,7 +346,7 @@ TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
     // the next connect tick, and nothing more while it is awaited.
     Bytes payload(16, 0x00);
     payload[0] = 1;
-    m_port->Deliver(test::ScriptedLogUnit::Frame(0xA3, payload));
+    m_port->Deliver(ResponseFrame(0xA3, payload));
     for (int i = 0; i < 3; ++i) {
         m_link->ReceiveTick();
     }
@@ -384,14 +377,14 @@ TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
     EXPECT_EQ(m_link->Monitor().Size(), m_link->Counters().requestsSent);
     const std::span<const std::uint8_t> kept = m_link->Monitor().At(0).Kept();
     EXPECT_EQ(Bytes(kept.begin(), kept.end()), m_port->Writes().front());
-    Bytes bad = Response(0xA0, NowValuePayload());
+    Bytes bad = ResponseFrame(0xA0, NowValuePayload());
     bad.back() ^= 0x01;
     m_port->Deliver(bad);
     while (m_link->ReceiveTick()) {
     }
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::Garbled);
     now += 25;
-    m_port->Deliver(Response(0xA0, NowValuePayload()));
+    m_port->Deliver(ResponseFrame(0xA0, NowValuePayload()));
     while (m_link->ReceiveTick()) {
     }
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OnLine);
@@ -406,6 +399,29 @@ TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
     EXPECT_GE(counters.pollsUnanswered, 2U);
     EXPECT_EQ(counters.badChecksums, 1U);
     EXPECT_EQ(counters.framesValid, 1U);
+}
+
+TEST_F(UnitLinkTest, FailedReadsAndWritesAreCountedAndAddNothing) {
+    PlugIn(0, 5);
+    ConnectTicks(5);
+    const Bytes answer = ResponseFrame(0xA0, NowValuePayload());
+    m_port->Deliver({answer.begin(), answer.begin() + 9});
+    m_link->ReceiveTick();
+    // A failed read between the halves: had it passed for a 00h byte, the frame would come out broken.
+    m_port->FailNextReads(1);
+    m_port->Deliver({answer.begin() + 9, answer.end()});
+    m_link->ReceiveTick();
+    EXPECT_TRUE(m_link->ReceiveTick());
+    EXPECT_THAT(m_view.Only({"FrameReceived", "BadFrame"}), ElementsAre("FrameReceived"));
+    EXPECT_EQ(Data().NowValue.FreqText, "50Hz");
+
+    m_port->SetWriteFails(true);
+    ConnectTicks(5);
+    const LinkCounters counters = m_link->Counters();
+    EXPECT_EQ(counters.readsFailed, 1U);
+    EXPECT_EQ(counters.writesRefused, 1U);
+    EXPECT_EQ(counters.badChecksums, 0U);
+    EXPECT_EQ(counters.discardedBytes, 0U);
 }
 
 TEST_F(UnitLinkTest, ClosePortClosesTheOpenPort) {
@@ -424,7 +440,6 @@ TEST(UnitLink, FactoryWithoutPortStaysOffLine) {
     link.ConnectTick();
     link.ConnectTick();
     EXPECT_TRUE(view.ShownDown());
-    EXPECT_EQ(link.Data().LinkUp, kFalse);
 }
 
 }  // namespace

@@ -101,8 +101,7 @@ void expectWholeJapaneseFont(const Shown& shown) {
 
 TEST(Fonts, EveryWindowTextHasAllItsGlyphsInOneJapaneseFont) {
     QList<Shown> texts;
-    auto line = std::make_shared<FakeLine>();
-    auto window = MakeFakeWindow(line);
+    auto window = MakeFakeWindow();
     window->mnuShortCutKey_Click();
     collect(*window, texts);
     window->mnuNowValue_Click();

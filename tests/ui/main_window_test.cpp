@@ -35,12 +35,6 @@ namespace {
 
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-std::shared_ptr<FakeLine> lineWithUnit() {
-    auto line = std::make_shared<FakeLine>();
-    line->listed["\\Device\\VCP0"] = "COM3";
-    return line;
-}
-
 QAction* action(QWidget& window, const char* name) { return window.findChild<QAction*>(QString::fromUtf8(name)); }
 
 int childCount(frmMidMain& window) {
@@ -48,7 +42,7 @@ int childCount(frmMidMain& window) {
 }
 
 TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Tessarin"));
     EXPECT_EQ(TwipsToPixels(13100, 96), 873);
     EXPECT_EQ(TwipsToPixels(10650, 96), 710);
@@ -66,7 +60,6 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     window->SetComConnectInterval(10);
     EXPECT_EQ(connectTimer->interval(), 10);
 
-    EXPECT_EQ(window->Data().LinkUp, kFalse);
     EXPECT_EQ(window->Data().PortNo, -1);  // nothing listed
     EXPECT_EQ(window->ActiveChild(), nullptr);
     EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());
@@ -89,7 +82,7 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
 }
 
 TEST(MainWindow, BlinkingLampsAndTheLinkTextLeaveTheStatusBarLayoutAlone) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     window->show();
     QTest::qWait(50);
     // A layout request makes the status bar lay itself out and repaint whole: too much for a lamp's blink.
@@ -114,7 +107,7 @@ TEST(MainWindow, BlinkingLampsAndTheLinkTextLeaveTheStatusBarLayoutAlone) {
 }
 
 TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     struct Item {
         const char* name;
         const char* caption;
@@ -166,7 +159,7 @@ class ChildShortcut : public ::testing::TestWithParam<ShortcutCase> {};
 
 TEST_P(ChildShortcut, OpensTheWindowAndReopensItAfresh) {
     const ShortcutCase& c = GetParam();
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
 
     QTest::keyClick(window.get(), c.key.key(), c.key.keyboardModifiers());
@@ -193,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, ChildShortcut,
                                                         "frmUnitSetting", "微地絡設定"}));
 
 TEST(MainWindow, OpeningAnotherWindowClosesTheOneShown) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     QTest::keyClick(window.get(), Qt::Key_F1);
     QPointer<QWidget> nowValue = window->ActiveChild();
@@ -209,7 +202,7 @@ TEST(MainWindow, OpeningAnotherWindowClosesTheOneShown) {
 }
 
 TEST(MainWindow, AWindowWithAnotherCaptionIsNotClosed) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     QTest::keyClick(window.get(), Qt::Key_F2);
     QPointer<QWidget> log = window->ActiveChild();
@@ -221,7 +214,7 @@ TEST(MainWindow, AWindowWithAnotherCaptionIsNotClosed) {
 }
 
 TEST(MainWindow, ClosingTheChildItselfLeavesNoActiveChild) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     QTest::keyClick(window.get(), Qt::Key_F1);
     QPointer<QWidget> child = window->ActiveChild();
@@ -247,7 +240,7 @@ TEST(MainWindow, WorkAreaScrollsToAChildLargerThanItself) {
     for (const bool openFirst : {true, false}) {
         for (const Case& c : cases) {
             const std::string what = std::string(c.child) + (openFirst ? ", then made small" : " in a small window");
-            auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+            auto window = MakeFakeWindow();
             ASSERT_TRUE(ShowActive(*window));
             auto* area = window->findChild<QMdiArea*>(QStringLiteral("mdiArea"));
             if (openFirst) {
@@ -283,7 +276,7 @@ TEST(MainWindow, WorkAreaScrollsToAChildLargerThanItself) {
 }
 
 TEST(MainWindow, GuideBarTogglesAboveTheStatusBar) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     auto* guide = window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"));
     auto* status = window->findChild<QStatusBar*>(QStringLiteral("StatusBar1"));
@@ -306,11 +299,11 @@ TEST(MainWindow, GuideBarTogglesAboveTheStatusBar) {
 }
 
 TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
-    const auto line = lineWithUnit();
+    FakeLine line;
     int quits = 0;
-    auto window = MakeFakeWindow(line, &quits);
+    auto window = MakeFakeWindow("COM3", &line, &quits);
     ASSERT_TRUE(ShowActive(*window));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->Data().LinkUp != 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, 5000));
     QTest::keyClick(window.get(), Qt::Key_F1);
     QWidget* shown = window->ActiveChild();
     ASSERT_NE(shown, nullptr);
@@ -335,32 +328,32 @@ TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
     EXPECT_TRUE(window->findChild<QStatusBar*>(QStringLiteral("stbShortCutKey"))->isHidden());
     EXPECT_EQ(window->findChild<frmAbout*>(), nullptr);
 
-    const int closesBefore = line->closeCount;
+    const int closesBefore = line.port->CloseCount();
     QSignalSpy ending(window.get(), &frmMidMain::programEnding);
     QTest::keyClick(window.get(), Qt::Key_F12, Qt::ControlModifier);
-    EXPECT_GT(line->closeCount, closesBefore);
-    EXPECT_FALSE(line->open);
+    EXPECT_GT(line.port->CloseCount(), closesBefore);
+    EXPECT_FALSE(line.port->IsOpen());
     EXPECT_EQ(quits, 1);
     EXPECT_EQ(ending.count(), 1);
     EXPECT_FALSE(window->findChild<QTimer*>(QStringLiteral("tmrComConnect"))->isActive());
 }
 
 TEST(MainWindow, ClosingTheWindowClosesThePortAndEndsOnce) {
-    const auto line = lineWithUnit();
+    FakeLine line;
     int quits = 0;
-    auto window = MakeFakeWindow(line, &quits);
+    auto window = MakeFakeWindow("COM3", &line, &quits);
     window->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return line->open; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return line.port->IsOpen(); }, 5000));
     window->close();
-    EXPECT_FALSE(line->open);
+    EXPECT_FALSE(line.port->IsOpen());
     EXPECT_EQ(quits, 1);
     window->mnuExit_Click();
     EXPECT_EQ(quits, 1);
 }
 
 TEST(MainWindow, LinkTextAndTooltipFollowTheLink) {
-    const auto line = lineWithUnit();
-    auto window = MakeFakeWindow(line);
+    FakeLine line;
+    auto window = MakeFakeWindow("COM3", &line);
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("ON LINE"); }, 5000));
     EXPECT_EQ(window->StatusPanel(1)->toolTip(), QStringLiteral("本体と通信しています。"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->PanelPictureName(2).isEmpty(); }, 5000))
@@ -370,7 +363,7 @@ TEST(MainWindow, LinkTextAndTooltipFollowTheLink) {
         [&] { return window->StatusPanel(1)->toolTip().contains(QStringLiteral("本体が応答しません")); }, 5000));
     EXPECT_EQ(window->Diagnosis().reason, LinkReason::NoAnswer);
     EXPECT_EQ(window->StatusPanel(1)->text(), QStringLiteral("ON LINE"));
-    line->listed.clear();  // unplugged
+    line.listing->Clear();  // unplugged
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusPanel(1)->text() == QStringLiteral("OFF LINE"); }, 5000));
     EXPECT_EQ(window->Diagnosis().reason, LinkReason::NoAdapter);
     EXPECT_TRUE(window->StatusPanel(1)->toolTip().contains(QStringLiteral("見つかりません")));
@@ -387,7 +380,7 @@ TEST(MainWindow, LampsAreNeverBlankWhateverThePictureFolderHolds) {
     garbage.close();
 
     for (const QString& folder : {TestPictureFolder(), broken.path(), QStringLiteral("/nonexistent/画像")}) {
-        auto window = MakeFakeWindow(std::make_shared<FakeLine>(), nullptr, folder);
+        auto window = MakeFakeWindow({}, nullptr, nullptr, folder);
         for (const auto& [panel, name] : {std::pair{2, kLampOnRed}, std::pair{2, kLampOffRed},
                                           std::pair{3, kLampOnGreen}, std::pair{3, kLampOffGreen}}) {
             window->ShowPanelPicture(panel, name);
@@ -402,7 +395,7 @@ TEST(MainWindow, LampsAreNeverBlankWhateverThePictureFolderHolds) {
 // The main window hands the settings screen the requests written and the current-value answers, so that a
 // write is checked; once the screen has gone, the same events reach nothing and break nothing.
 TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     NowValueRecord& now = window->Data().NowValue;
     now.DetectModeText = "V0 & I0";
@@ -438,7 +431,7 @@ TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
 }
 
 TEST(MainWindow, AboutBoxIsModelessAndComesForwardOnASecondCommand) {
-    auto window = MakeFakeWindow(std::make_shared<FakeLine>());
+    auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     action(*window, "mnuAbout")->trigger();
     QPointer<frmAbout> about = window->findChild<frmAbout*>();

@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "data/collected_logs.h"
 #include "data/log_record_decoder.h"
+#include "link/response_frames.h"
 #include "ui_test_support.h"
 
 namespace tessarin {
@@ -130,13 +132,12 @@ TEST(PhasorWindow, CollectedRecordsArePointsWithTheirLines) {
 }
 
 TEST(PhasorWindow, FollowsEachCurrentValueAnswerOfTheMainWindow) {
-    auto window = test::MakeFakeWindow(std::make_shared<test::FakeLine>());
+    auto window = test::MakeFakeWindow();
     window->mnuPhasor_Click();
     frmPhasor* phasor = window->PhasorWindow();
     ASSERT_NE(phasor, nullptr);
     window->Data().NowValue = answer(456, 180, PhaseShown::Angle, 450);
-    const std::array<std::uint8_t, 3> frame{0xFF, 0xA0, 0x1D};
-    window->FrameReceived(frame, true);
+    window->FrameReceived(test::ResponseFrame(0xA0, std::vector<std::uint8_t>(24, 0x00)), true);
     EXPECT_EQ(phasor->findChild<QLabel*>(QStringLiteral("lblPhasorState"))->text().toStdString(), "動作域内");
     EXPECT_NE(window->Data().NowValue.Numbers.receivedAt, std::chrono::system_clock::time_point{});
     // A second command brings the same window forward.

@@ -1,4 +1,5 @@
-// Shared pieces of the window tests: a fake serial line (listing and port) and helpers for modal windows.
+// Shared pieces of the window tests: a main window on the link tests' fake listing and port, and helpers for
+// modal windows.
 #pragma once
 
 #include <QApplication>
@@ -8,88 +9,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "link/comm_port.h"
-#include "link/port_listing.h"
+#include "link/fake_comm_port.h"
+#include "link/fake_port_listing.h"
 #include "ui/frm_mid_main.h"
 
 namespace tessarin::test {
-
-// What the fake listing and the fake port share, and what a test looks at or changes.
-struct FakeLine {
-    std::map<std::string, std::string> listed;  // "\Device\VCP<i>" -> "COM<n>"
-    bool openable = true;
-    int openCount = 0;
-    int closeCount = 0;
-    bool open = false;
-    std::vector<std::vector<std::uint8_t>> writes;
-};
-
-// Fake serial-port listing. Can: list the values in FakeLine::listed (changeable at any time) and report
-// the NT platform. Cannot: anything else of the registry (other keys read as "").
-class FakeListing final : public PortListing {
-  public:
-    explicit FakeListing(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
-    std::string ReadRegText(std::uint32_t /*root*/, const std::string& key, const std::string& valueName) override {
-        if (key != kSerialCommKey) {
-            return {};
-        }
-        const auto it = m_line->listed.find(valueName);
-        return it == m_line->listed.end() ? std::string() : it->second;
-    }
-    std::int16_t QueryOsPlatform() override { return kPlatformNt; }
-
-  private:
-    std::shared_ptr<FakeLine> m_line;
-};
-
-// Fake port. Can: open (when FakeLine::openable), close, count both, record writes. Cannot: deliver bytes
-// (nothing ever arrives) or fail a write.
-class FakePort final : public CommPort {
-  public:
-    explicit FakePort(std::shared_ptr<FakeLine> line) : m_line(std::move(line)) {}
-    std::int32_t PortNumber() const override { return m_number; }
-    void SetPortNumber(std::int32_t value) override { m_number = value; }
-    void SetBaudRate(std::int32_t /*value*/) override {}
-    void SetDataBits(std::uint8_t /*value*/) override {}
-    void SetParity(std::uint8_t /*value*/) override {}
-    void SetStopBits(std::uint8_t /*value*/) override {}
-    void SetHandshaking(std::int32_t /*value*/) override {}
-    void SetTimeOut(std::int16_t /*value*/) override {}
-    std::int32_t OpenPort() override {
-        ++m_line->openCount;
-        if (!m_line->openable) {
-            m_number = 0;
-            return 0;
-        }
-        m_line->open = true;
-        return m_number;
-    }
-    std::int32_t ClosePort() override {
-        ++m_line->closeCount;
-        const bool wasOpen = m_line->open;
-        m_line->open = false;
-        return wasOpen ? 1 : 0;
-    }
-    std::int32_t WriteBinary(std::span<const std::uint8_t> bytes) override {
-        m_line->writes.emplace_back(bytes.begin(), bytes.end());
-        return -1;
-    }
-    std::int32_t ReadBufferDataSize() override { return 0; }
-    std::vector<std::uint8_t> ReadBinary() override { return {0}; }
-    std::int32_t ClearWriteBuffer() override { return 0; }
-    std::int32_t ClearReadBuffer() override { return 0; }
-
-  private:
-    std::shared_ptr<FakeLine> m_line;
-    std::int32_t m_number = 0;
-};
 
 // Points XDG_RUNTIME_DIR at a fresh folder for as long as it lives.
 class FreshRuntimeFolder {
@@ -114,11 +42,27 @@ inline QString TestPictureFolder() {
     return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/画像"));
 }
 
-// A main window on a fake line; `quits` counts the calls of its quit function.
-inline std::unique_ptr<frmMidMain> MakeFakeWindow(const std::shared_ptr<FakeLine>& line, int* quits = nullptr,
-                                                  const QString& pictures = TestPictureFolder()) {
-    auto window = std::make_unique<frmMidMain>(
-        std::make_unique<FakeListing>(line), [line] { return std::make_unique<FakePort>(line); }, pictures);
+// The fake listing and port a window runs on. The window owns them: they live as long as it does.
+struct FakeLine {
+    FakePortListing* listing = nullptr;
+    FakeCommPort* port = nullptr;
+};
+
+// A main window on a fake listing and a fake port that opens any number. `unitPort` ("COM3") is listed as
+// the adapter's, "" for none; `line` (when given) is pointed at the fakes; `quits` counts the calls of the
+// window's quit function.
+inline std::unique_ptr<frmMidMain> MakeFakeWindow(const std::string& unitPort = {}, FakeLine* line = nullptr,
+                                                  int* quits = nullptr, const QString& pictures = TestPictureFolder()) {
+    auto listing = std::make_unique<FakePortListing>();
+    auto port = std::make_unique<FakeCommPort>();
+    if (!unitPort.empty()) {
+        listing->SetVcp(0, unitPort);
+    }
+    port->OpenAnything();
+    if (line != nullptr) {
+        *line = {listing.get(), port.get()};
+    }
+    auto window = std::make_unique<frmMidMain>(std::move(listing), HandOver(std::move(port)), pictures);
     window->SetQuitFunction([quits] {
         if (quits != nullptr) {
             ++*quits;

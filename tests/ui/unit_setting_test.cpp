@@ -332,7 +332,7 @@ TEST_F(UnitSetting, WriteWithThePcClockSendsTheTimeOfThePress) {
     // The request cycle's next tick writes the whole frame, and nothing else.
     test::FakeCommPort port;
     port.OpenAnything();
-    ASSERT_NE(port.OpenPort(), 0);
+    ASSERT_TRUE(port.Open(1, {}));
     test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     SendRequest(m_data, port, view);
@@ -414,7 +414,7 @@ TEST_F(UnitSetting, InitialiseAfterWriteBeforeTheNextTickSendsOnlyTheInitialise)
 
     test::FakeCommPort port;
     port.OpenAnything();
-    ASSERT_NE(port.OpenPort(), 0);
+    ASSERT_TRUE(port.Open(1, {}));
     test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     for (int tick = 0; tick < 4; ++tick) {
@@ -436,7 +436,7 @@ TEST_F(UnitSetting, AQueuedWriteLeavesAfterTheScreenHasClosed) {
 
     test::FakeCommPort port;
     port.OpenAnything();
-    ASSERT_NE(port.OpenPort(), 0);
+    ASSERT_TRUE(port.Open(1, {}));
     test::RecordingLinkEvents view;
     m_data.LinkUp = kTrue;
     SendRequest(m_data, port, view);
@@ -604,7 +604,7 @@ class UnitSettingChecks : public UnitSetting {
     std::vector<Bytes> TickWrites() {
         test::FakeCommPort port;
         port.OpenAnything();
-        EXPECT_NE(port.OpenPort(), 0);
+        EXPECT_TRUE(port.Open(1, {}));
         test::RecordingLinkEvents view;
         for (int tick = 0; tick < 4; ++tick) {
             SendRequest(m_data, port, view);

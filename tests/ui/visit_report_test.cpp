@@ -214,7 +214,7 @@ class VisitReportCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
-        m_window = MakeFakeWindow(std::make_shared<FakeLine>());
+        m_window = MakeFakeWindow();
         m_window->SetVisitReportDialogs(
             {[this](const QString& proposed) {
                  m_proposed = proposed;

@@ -38,6 +38,9 @@ TEST(ClassCommWin32, PortThatDoesNotExistGivesZero) {
     EXPECT_EQ(c.PortNumber(), 0);
     EXPECT_FALSE(c.IsOpen());
     EXPECT_EQ(c.ClosePort(), 0);
+    EXPECT_FALSE(c.Open(250, {}));
+    EXPECT_NE(c.LastOpenFailure(), OpenFailure::None);
+    EXPECT_EQ(c.Read().status, ReadStatus::Failed);
 }
 
 class LoopbackPort : public ::testing::Test {
@@ -78,6 +81,21 @@ TEST_F(LoopbackPort, EveryByteValueComesBackUntranslated) {
     EXPECT_EQ(Receive(c, 256), all);
     EXPECT_EQ(c.ReadBufferDataSize(), 0);
     EXPECT_EQ(c.ReadBinary(), Bytes{0x00});
+}
+
+TEST_F(LoopbackPort, TheLinksReadTellsNothingWaitingFromBytes) {
+    classComm& c = MakePort();
+    ASSERT_TRUE(c.Open(m_number, {}));
+    EXPECT_EQ(c.Read().status, ReadStatus::NothingWaiting);
+    const Bytes answer{0xFF, 0xA0, 0x08, 0x00, 0x00, 0x00, 0xCC, 0x64};
+    ASSERT_TRUE(c.Write(answer));
+    ASSERT_TRUE(Eventually([&] { return c.ReadBufferDataSize() >= static_cast<std::int32_t>(answer.size()); }));
+    const PortRead read = c.Read();
+    EXPECT_EQ(read.status, ReadStatus::Received);
+    EXPECT_EQ(read.bytes, answer);
+    EXPECT_EQ(c.Read().status, ReadStatus::NothingWaiting);
+    c.Close();
+    EXPECT_EQ(c.Read().status, ReadStatus::Failed);
 }
 
 TEST_F(LoopbackPort, PortNumberZeroOpensPortOne) {

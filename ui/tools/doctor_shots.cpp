@@ -1,7 +1,7 @@
 // Pictures of the 「通信診断」 window and the link panel's tooltip for each reason the link can be in, each
 // made for real where this machine allows: an empty list, an entry naming no device, a simulated unit that
 // is silent or garbles its answers, its port held by another process. A refused permission and another open
-// failure cannot be had for real when the pictures are taken as root: a port that refuses so stands in, with
+// failure cannot be had for real when the pictures are taken as root: a port that never opens stands in, with
 // a real device file for the permissions to be read from.
 #include "ui/tools/doctor_shots.h"
 
@@ -37,33 +37,6 @@
 
 namespace tessarin {
 namespace {
-
-// A port whose open is always refused for `failure`, naming `device` as the file it tried.
-class RefusingPort final : public CommPort {
-  public:
-    RefusingPort(OpenFailure failure, std::string device) : m_failure(failure), m_device(std::move(device)) {}
-    [[nodiscard]] std::int32_t PortNumber() const override { return 0; }
-    void SetPortNumber(std::int32_t) override {}
-    void SetBaudRate(std::int32_t) override {}
-    void SetDataBits(std::uint8_t) override {}
-    void SetParity(std::uint8_t) override {}
-    void SetStopBits(std::uint8_t) override {}
-    void SetHandshaking(std::int32_t) override {}
-    void SetTimeOut(std::int16_t) override {}
-    std::int32_t OpenPort() override { return 0; }
-    std::int32_t ClosePort() override { return 0; }
-    std::int32_t WriteBinary(std::span<const std::uint8_t>) override { return 0; }
-    std::int32_t ReadBufferDataSize() override { return 0; }
-    std::vector<std::uint8_t> ReadBinary() override { return {0}; }
-    std::int32_t ClearWriteBuffer() override { return 0; }
-    std::int32_t ClearReadBuffer() override { return 0; }
-    [[nodiscard]] OpenFailure LastOpenFailure() const override { return m_failure; }
-    [[nodiscard]] std::string DevicePath() const override { return m_device; }
-
-  private:
-    OpenFailure m_failure;
-    std::string m_device;
-};
 
 // One scene: a runtime folder of its own (so that only its list entries are seen), a main window on it,
 // and the pictures once the diagnosis says `expected`.
@@ -225,7 +198,7 @@ bool ShootLinkDoctor(const QString& folder) {
         sim::SerialListEntry entry;
         std::string error;
         entry.Register(0, 7, path, error);
-        scene.Open([path] { return std::make_unique<RefusingPort>(OpenFailure::PermissionDenied, path); });
+        scene.Open([path] { return std::make_unique<ClosedPort>(OpenFailure::PermissionDenied, path); });
         ok = scene.Shoot(LinkReason::PermissionDenied, "permission_denied", folder) && ok;
     }
     {
@@ -241,7 +214,7 @@ bool ShootLinkDoctor(const QString& folder) {
         sim::SerialListEntry entry;
         std::string error;
         entry.Register(0, 7, "/dev/ttyUSB0", error);
-        scene.Open([] { return std::make_unique<RefusingPort>(OpenFailure::Other, "/dev/ttyUSB0"); });
+        scene.Open([] { return std::make_unique<ClosedPort>(OpenFailure::Other, "/dev/ttyUSB0"); });
         ok = scene.Shoot(LinkReason::OpenFailed, "open_failed", folder) && ok;
     }
     {
