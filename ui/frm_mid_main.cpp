@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -55,6 +56,14 @@ QLabel* makePanel(const QString& name) {
 }
 
 }  // namespace
+
+QString PlainToolTip(const std::string& text) {
+    const QString plain = QString::fromStdString(text);
+    if (!Qt::mightBeRichText(plain)) {
+        return plain;
+    }
+    return QStringLiteral("<span>") + plain.toHtmlEscaped() + QStringLiteral("</span>");
+}
 
 frmMidMain::frmMidMain(QWidget* parent) : frmMidMain(DefaultPictureFolder(), parent) {}
 
@@ -349,7 +358,7 @@ void frmMidMain::refreshDiagnosis() {
     if (!m_doctor.Refresh(*m_link, now)) {
         return;
     }
-    const QString tip = QString::fromStdString(ShortExplanation(m_doctor.Diagnosis(), m_doctor.Seen()));
+    const QString tip = PlainToolTip(ShortExplanation(m_doctor.Diagnosis(), m_doctor.Seen()));
     QLabel* panel = m_panels[kPanelLinkText - 1];
     if (panel->toolTip() != tip) {
         panel->setToolTip(tip);

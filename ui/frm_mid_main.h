@@ -40,6 +40,10 @@ class frmUnitSetting;
 
 inline constexpr const char* kProgramTitle = "Tessarin";
 
+// Plain text as a tooltip shows it: a text that Qt would take for markup (a process or device name with
+// "<" in it) is escaped and shown as written.
+QString PlainToolTip(const std::string& text);
+
 class frmMidMain : public QMainWindow, public LinkEvents {
     Q_OBJECT
   public:

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <memory>
 
 #include "sim/simulated_unit.h"
@@ -143,6 +144,15 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(lines[0], QStringLiteral("時刻\t方向\t長さ\t内容（16進）\t意味"));
     EXPECT_EQ(lines.size() - 1, model.rowCount());
     EXPECT_EQ(lines[1].split(QLatin1Char('\t')).size(), 5);
+}
+
+// A name that looks like markup is shown as written, not rendered.
+TEST(PlainToolTipTest, MarkupInNamesIsShownAsWritten) {
+    EXPECT_EQ(PlainToolTip("本体と通信しています。"), QStringLiteral("本体と通信しています。"));
+    const QString tip = PlainToolTip("COM7は他のプログラムが使用中です：<b>x</b>&y（PID 12）。");
+    QTextDocument shown;
+    shown.setHtml(tip);
+    EXPECT_EQ(shown.toPlainText(), QStringLiteral("COM7は他のプログラムが使用中です：<b>x</b>&y（PID 12）。"));
 }
 
 // The rows follow the ring as it wraps, a clear hides what came before, and rows already shown keep their
