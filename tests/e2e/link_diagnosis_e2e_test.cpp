@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -266,6 +267,28 @@ TEST_F(LinkDiagnosisE2e, UnpluggedAdapterThenPluggedBackIn) {
     EXPECT_NE(watched.Short().find("USBアダプタが見つかりません"), std::string::npos) << watched.Short();
 
     ASSERT_TRUE(unit.Plug());
+    ASSERT_TRUE(watched.RunUntil(LinkReason::OnLine)) << watched.Short();
+    EXPECT_EQ(watched.Seen().devicePath, unit.DevicePath());
+}
+
+TEST_F(LinkDiagnosisE2e, ListedDeviceThatIsGoneThenTheUnitInItsPlace) {
+    // An entry left behind by an adapter whose device is gone.
+    const std::filesystem::path listFolder = sim::SerialListFolder();
+    std::filesystem::create_directories(listFolder);
+    const std::string gone = "/dev/pts/tessarin-gone";
+    {
+        std::ofstream entry(listFolder / "VCP0");
+        entry << "COM5\n" << gone << "\n";
+    }
+    WatchedLink watched;
+    ASSERT_TRUE(watched.RunUntil(LinkReason::DeviceMissing)) << watched.Short();
+    EXPECT_NE(watched.Short().find("COM5（" + gone + "）"), std::string::npos) << watched.Short();
+
+    sim::SimOptions options;
+    options.index = 0;
+    options.comNumber = 5;
+    sim::SimulatedUnit unit(options);
+    ASSERT_TRUE(unit.Start());
     ASSERT_TRUE(watched.RunUntil(LinkReason::OnLine)) << watched.Short();
     EXPECT_EQ(watched.Seen().devicePath, unit.DevicePath());
 }
