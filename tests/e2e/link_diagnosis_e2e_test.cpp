@@ -284,6 +284,10 @@ TEST_F(LinkDiagnosisE2e, ListedDeviceThatIsGoneThenTheUnitInItsPlace) {
     ASSERT_TRUE(watched.RunUntil(LinkReason::DeviceMissing)) << watched.Short();
     EXPECT_NE(watched.Short().find("COM5（" + gone + "）"), std::string::npos) << watched.Short();
 
+    // The link goes on trying the port it found; the entry gone, no adapter is listed any more.
+    std::filesystem::remove(listFolder / "VCP0");
+    ASSERT_TRUE(watched.RunUntil(LinkReason::NoAdapter)) << watched.Short();
+
     sim::SimOptions options;
     options.index = 0;
     options.comNumber = 5;
