@@ -394,14 +394,19 @@ TEST_F(LinkDiagnosisE2e, DeviceTheUserMayNotOpen) {
         GTEST_SKIP() << "no user \"nobody\" to run the link as";
     }
     const uid_t uid = nobody->pw_uid;
-    const gid_t gid = nobody->pw_gid;
     const std::string userName = nobody->pw_name;
+    // The child runs as a login made before the user was given its own group would: the group database
+    // gives the user `ownGid`, the process has another group.
+    const gid_t ownGid = nobody->pw_gid;
+    const gid_t loginGid = ownGid == 65533 ? 65532 : 65533;
+    const group* own = ::getgrgid(ownGid);
+    const std::string ownGroup = own != nullptr ? own->gr_name : std::to_string(ownGid);
     // A group the user is not in, as the serial devices' group would be.
     const group* dialout = ::getgrnam("dialout");
     const gid_t deviceGid = dialout != nullptr ? dialout->gr_gid : 0;
     const std::string deviceGroup = dialout != nullptr ? dialout->gr_name : "root";
 
-    Child child([&](int fromParent, int toParent) { return DiagnoseAs(uid, gid, fromParent, toParent); });
+    Child child([&](int fromParent, int toParent) { return DiagnoseAs(uid, loginGid, fromParent, toParent); });
     ASSERT_GT(child.Pid(), 0);
     sim::SimulatedUnit unit;
     ASSERT_TRUE(unit.Start());
@@ -438,6 +443,16 @@ TEST_F(LinkDiagnosisE2e, DeviceTheUserMayNotOpen) {
     EXPECT_EQ(seen->fixCommand, "sudo usermod -aG " + deviceGroup + " " + userName);
     EXPECT_NE(seen->fullText.find("所有グループ：" + deviceGroup), std::string::npos) << seen->fullText;
     EXPECT_NE(seen->fullText.find(seen->fixCommand), std::string::npos) << seen->fullText;
+
+    // Open to the group the user was given since its login: logging in again is all it takes.
+    ASSERT_EQ(::chown(device.c_str(), 0, ownGid), 0);
+    seen = child.Ask(ReasonOrder(LinkReason::PermissionDenied));
+    ASSERT_TRUE(seen.has_value());
+    ASSERT_EQ(seen->reason, static_cast<int>(LinkReason::PermissionDenied)) << seen->shortText;
+    EXPECT_EQ(seen->deviceGroup, ownGroup);
+    EXPECT_TRUE(seen->groupAddedSinceLogin);
+    EXPECT_EQ(seen->fixCommand, "");
+    EXPECT_NE(seen->shortText.find("ログインし直すと有効になります"), std::string::npos) << seen->shortText;
 
     ASSERT_EQ(::chmod(device.c_str(), 0666), 0);
     seen = child.Ask(ReasonOrder(LinkReason::OnLine));
