@@ -1,7 +1,8 @@
 // The link diagnosis against the simulated unit over a real pseudo-terminal: each fault is made for real
-// (the adapter unplugged, a silent or garbling unit, the device held by another process, a device this
-// user may not open), the reason the doctor gives is checked with its explanation, and once the fault is
-// removed the reason must go back to ON LINE. The link is ticked as the window's timers tick it.
+// (the adapter unplugged, a listed device that is gone, a silent or garbling unit, the device held by
+// another process, a device the user may not open), the reason the doctor gives is checked with its
+// explanation, and once the fault is removed the reason must go back to ON LINE. The link is ticked as the
+// window's timers tick it.
 //
 // Other processes are forked copies of this test program: they are forked before the unit's thread starts
 // (so they are plain single-threaded copies holding none of its descriptors), take their orders and give
