@@ -20,13 +20,12 @@ bool SameHolders(const std::vector<PortHolder>& a, const std::vector<PortHolder>
 }
 
 bool SameSeen(const LinkObservations& a, const LinkObservations& b) {
-    return a.listed == b.listed && a.portName == b.portName && a.devicePath == b.devicePath &&
-           a.linkUp == b.linkUp && a.openFailure == b.openFailure && a.deviceGroup == b.deviceGroup &&
-           a.deviceGid == b.deviceGid && a.groupMayOpen == b.groupMayOpen && a.userName == b.userName &&
-           a.processGroups == b.processGroups && a.databaseGroups == b.databaseGroups &&
-           SameHolders(a.holders, b.holders) && a.unansweredPolls == b.unansweredPolls &&
-           a.unansweredSinceMs == b.unansweredSinceMs && a.badFramesSinceValid == b.badFramesSinceValid &&
-           a.answered == b.answered;
+    return a.listed == b.listed && a.portName == b.portName && a.devicePath == b.devicePath && a.linkUp == b.linkUp &&
+           a.openFailure == b.openFailure && a.deviceGroup == b.deviceGroup && a.deviceGid == b.deviceGid &&
+           a.groupMayOpen == b.groupMayOpen && a.userName == b.userName && a.processGroups == b.processGroups &&
+           a.databaseGroups == b.databaseGroups && SameHolders(a.holders, b.holders) &&
+           a.unansweredPolls == b.unansweredPolls && a.unansweredSinceMs == b.unansweredSinceMs &&
+           a.badFramesSinceValid == b.badFramesSinceValid && a.answered == b.answered;
 }
 
 }  // namespace

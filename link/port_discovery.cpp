@@ -95,6 +95,11 @@ bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& 
     return !ReadRegText(listing, kHkeyLocalMachine, kSerialCommKey, name).empty();
 }
 
+bool UnitPortListed(PortListing& listing, const std::string& name) {
+    return listing.QueryOsPlatform() != kPlatformNt ||
+           !ReadRegText(listing, kHkeyLocalMachine, kSerialCommKey, name).empty();
+}
+
 void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& events,
                          const std::function<CommPort&()>& comm) {
     if (data.LinkUp == kFalse) {

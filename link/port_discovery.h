@@ -36,6 +36,8 @@ std::int16_t FindUnitPort(PortListing& listing, DeviceData& data, std::string& n
 
 // Whether the port found under `name` is still listed (always true where there is no list).
 bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& name);
+// The same, for a caller that only looks: OsPlatform is left as it is.
+bool UnitPortListed(PortListing& listing, const std::string& name);
 
 // One tick of connection supervision, then the request cycle when the port is open. Not linked: search
 // while PortNo is -1, else try to open the same port again. Linked: check the port is still listed; when

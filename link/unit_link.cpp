@@ -115,11 +115,13 @@ LinkCounters UnitLink::Counters() const {
 
 LinkObservations UnitLink::Observations() const {
     LinkObservations seen;
-    seen.listed = m_data.PortNo != -1;
+    seen.linkUp = m_data.LinkUp == kTrue;
+    // A port that will not open is tried again at every tick without a new search, so its number outlives
+    // its entry: while down, the adapter counts as listed only while the entry is there.
+    seen.listed = m_data.PortNo != -1 && (seen.linkUp || UnitPortListed(*m_listing, m_data.PortDevName));
     if (seen.listed) {
         seen.portName = "COM" + std::to_string(m_data.PortNo);
     }
-    seen.linkUp = m_data.LinkUp == kTrue;
     if (m_comm) {
         seen.openFailure = seen.linkUp ? OpenFailure::None : m_comm->LastOpenFailure();
         seen.devicePath = m_comm->DevicePath();

@@ -365,6 +365,11 @@ TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
     m_port->SetOpenFails(true);
     ConnectTicks(2);
     EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::OpenFailed);
+    // Still tried under its number, but no longer listed.
+    m_listing->RemoveVcp(0);
+    ConnectTicks(1);
+    EXPECT_EQ(DiagnoseLink(m_link->Observations()).reason, LinkReason::NoAdapter);
+    m_listing->SetVcp(0, "COM5");
     m_port->SetOpenFails(false);
     for (int i = 0; i < 35; ++i) {  // open, polls once a second, each next slot finding the poll unanswered
         now += 100;
