@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -30,8 +31,9 @@
 namespace tessarin {
 namespace {
 
-// The window looks again this often while it is shown; between looks nothing of it runs.
-constexpr int kRefreshMs = 250;
+// The window looks again once a second while it is shown; between looks nothing of it runs. Looking more
+// often would repaint the list several times per poll, which costs more than the rest of the program idle.
+constexpr int kRefreshMs = 1000;
 
 constexpr const char* kColumnTitles[MonitorTableModel::ColumnCount] = {"時刻", "方向", "長さ", "内容（16進）",
                                                                         "意味"};
@@ -158,6 +160,58 @@ QVariant MonitorTableModel::headerData(int section, Qt::Orientation orientation,
     return QString::fromUtf8(kColumnTitles[section]);
 }
 
+const QStaticText& MonitorTableModel::LaidOut(const QModelIndex& index, const QFont& font) const {
+    const Row& row = m_rows.at(static_cast<std::size_t>(index.row()));
+    QStaticText& text = row.laidOut.at(static_cast<std::size_t>(index.column()));
+    if (text.text().isEmpty() && !row.cells.at(static_cast<std::size_t>(index.column())).isEmpty()) {
+        text.setText(row.cells.at(static_cast<std::size_t>(index.column())));
+        text.setTextFormat(Qt::PlainText);
+        text.prepare(QTransform(), font);
+    }
+    return text;
+}
+
+void MonitorCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    const auto* model = qobject_cast<const MonitorTableModel*>(index.model());
+    if (model == nullptr) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QString text = cell.text;
+    cell.text.clear();
+    // The background, selection and focus as the style draws them; the text from its laid-out copy.
+    const QWidget* widget = option.widget;
+    QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+    if (text.isEmpty()) {
+        return;
+    }
+    const QStaticText& laidOut = model->LaidOut(index, cell.font);
+    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget).adjusted(2, 0, -2, 0);
+    const QSizeF size = laidOut.size();
+    double x = area.left();
+    if ((cell.displayAlignment & Qt::AlignRight) != 0) {
+        x = area.right() - size.width();
+    }
+    const double y = area.top() + (area.height() - size.height()) / 2.0;
+    const bool selected = (cell.state & QStyle::State_Selected) != 0;
+    painter->save();
+    painter->setClipRect(area);
+    painter->setFont(cell.font);
+    painter->setPen(selected ? cell.palette.color(QPalette::HighlightedText)
+                             : cell.palette.color(QPalette::Text));
+    if (!selected) {
+        const QVariant foreground = index.data(Qt::ForegroundRole);
+        if (foreground.canConvert<QColor>()) {
+            painter->setPen(foreground.value<QColor>());
+        }
+    }
+    painter->drawStaticText(QPointF(x, y), laidOut);
+    painter->restore();
+}
+
 QString MonitorTableModel::RowText(int row) const {
     const Row& shown = m_rows.at(static_cast<std::size_t>(row));
     return QStringList(shown.cells.begin(), shown.cells.end()).join(QLatin1Char('\t'));
@@ -248,6 +302,15 @@ void frmLinkDoctor::buildControls() {
     m_grdFrames = new QTableView;
     m_grdFrames->setObjectName(QStringLiteral("grdFrames"));
     m_grdFrames->setModel(m_model);
+    m_grdFrames->setItemDelegate(new MonitorCellPainter(m_grdFrames));
+    // The list follows the newest frame until the user scrolls away from the foot, and again once they
+    // scroll back to it.
+    QScrollBar* bar = m_grdFrames->verticalScrollBar();
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar](int value) {
+        if (!m_adjusting) {
+            m_following = value >= bar->maximum();
+        }
+    });
     m_grdFrames->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdFrames->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdFrames->setWordWrap(false);
@@ -362,20 +425,20 @@ void frmLinkDoctor::showFrames() {
         return;
     }
     m_shownSeen = monitor.Seen();
-    QScrollBar* bar = m_grdFrames->verticalScrollBar();
-    const bool following = bar->value() >= bar->maximum();
+    m_adjusting = true;
     // The frame at the top of the view, so that it stays there while old frames leave above it.
     const int topRow = m_grdFrames->rowAt(0);
     const std::uint64_t topNumber = topRow >= 0 ? m_model->FrameNumber(topRow) : 0;
     m_model->Follow(monitor, m_clearedBefore);
     m_lblFrameCount->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
-    if (following) {
+    if (m_following) {
         m_grdFrames->scrollToBottom();
     } else if (topRow >= 0 && m_model->rowCount() > 0) {
         const std::uint64_t first = m_model->FrameNumber(0);
         const int row = topNumber >= first ? static_cast<int>(topNumber - first) : 0;
         m_grdFrames->scrollTo(m_model->index(row, 0), QAbstractItemView::PositionAtTop);
     }
+    m_adjusting = false;
 }
 
 void frmLinkDoctor::cmdPause_Click() {

@@ -6,6 +6,8 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -45,6 +47,9 @@ class MonitorTableModel final : public QAbstractTableModel {
     [[nodiscard]] std::uint64_t FrameNumber(int row) const { return m_rows.at(static_cast<std::size_t>(row)).number; }
     // One row as a line of text, the cells separated by tabs.
     [[nodiscard]] QString RowText(int row) const;
+    // A cell's text laid out once for `font`, for painting (the view repaints every row in sight each time the
+    // list moves on; laying the texts out afresh each time would cost more than everything else).
+    [[nodiscard]] const QStaticText& LaidOut(const QModelIndex& index, const QFont& font) const;
     [[nodiscard]] static QString HeaderText();
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
@@ -58,12 +63,21 @@ class MonitorTableModel final : public QAbstractTableModel {
         bool sent = false;
         bool ok = false;
         std::array<QString, ColumnCount> cells;
+        mutable std::array<QStaticText, ColumnCount> laidOut;
     };
     [[nodiscard]] Row makeRow(const MonitoredFrame& frame) const;
 
     qint64 m_wallOffsetMs;
     QFont m_fixedFont;
     std::deque<Row> m_rows;
+};
+
+// Paints the monitor's cells from their laid-out texts.
+class MonitorCellPainter final : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
 class frmLinkDoctor : public QWidget {
@@ -118,6 +132,8 @@ class frmLinkDoctor : public QWidget {
     QTimer* m_tmrRefresh = nullptr;
 
     bool m_paused = false;
+    bool m_following = true;   // the list shows the newest frame
+    bool m_adjusting = false;  // the window itself is moving the list
     LinkCounters m_shownCounters;
     bool m_countersShown = false;
     static constexpr std::uint64_t kNeverShown = ~std::uint64_t{0};

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -23,6 +25,8 @@ namespace tessarin::test {
 namespace {
 
 constexpr int kPatienceMs = 30000;
+
+std::uint64_t lastNumberShown(const MonitorTableModel& model) { return model.FrameNumber(model.rowCount() - 1); }
 
 class LinkDoctorWindowTest : public ::testing::Test {
   protected:
@@ -113,6 +117,21 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_TRUE(cell(answer, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF A0 ")));
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return !Text(doctor, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
+
+    // The list follows the newest frame; scrolled up by the user, it stays where they put it.
+    auto* grid = doctor->findChild<QTableView*>(QStringLiteral("grdFrames"));
+    QScrollBar* bar = grid->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 0; }, kPatienceMs));
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(0);
+    const std::uint64_t before = m_window->Link().Monitor().Seen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() > 0 && lastNumberShown(model) >= before + 1; },
+                                kPatienceMs));
+    EXPECT_EQ(bar->value(), 0);
+    bar->setValue(bar->maximum());
+    const std::uint64_t after = m_window->Link().Monitor().Seen();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastNumberShown(model) >= after + 1; }, kPatienceMs));
+    EXPECT_EQ(bar->value(), bar->maximum());
 
     // Paused, the rows stay as they are while frames go on; resumed, they catch up.
     auto* pause = doctor->findChild<QPushButton*>(QStringLiteral("cmdPause"));
