@@ -130,6 +130,20 @@ class UnitSetting : public ::testing::Test {
                 Para2(6)->currentText()};
     }
     // Chooses an entry of a date or time list by its text.
+    // Other settings in every list than the simulated unit starts with, and a time chosen by hand.
+    void ChooseOtherSettingsAndTime() {
+        const std::vector<int> positions{3, 4, 16, 1, 14, 9, 0, 1, 2, 0};
+        const auto lists = SettingLists();
+        for (std::size_t i = 0; i < lists.size(); ++i) {
+            lists[i]->setCurrentIndex(positions[i]);
+        }
+        Option(1)->click();
+        Choose(Para2(2), "27");
+        Choose(Para2(3), "3");
+        Choose(Para2(4), "4");
+        Choose(Para2(5), "5");
+        Choose(Para2(6), "6");
+    }
     static void Choose(QComboBox* list, const char* entry) {
         const int position = list->findText(QString::fromUtf8(entry));
         ASSERT_GE(position, 0) << entry;
@@ -531,17 +545,7 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
         EXPECT_FALSE(IsRed(list)) << list->objectName().toStdString();
     }
 
-    const std::vector<int> positions{3, 4, 16, 1, 14, 9, 0, 1, 2, 0};
-    const auto lists = SettingLists();
-    for (std::size_t i = 0; i < lists.size(); ++i) {
-        lists[i]->setCurrentIndex(positions[i]);
-    }
-    Option(1)->click();
-    Choose(Para2(2), "27");
-    Choose(Para2(3), "3");
-    Choose(Para2(4), "4");
-    Choose(Para2(5), "5");
-    Choose(Para2(6), "6");
+    ChooseOtherSettingsAndTime();
     const QStringList chosen = SettingTexts();
 
     unit.ClearRequests();
@@ -555,7 +559,7 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
     // The unit's next report carries the new settings; the screen then selects them, none in red.
     ASSERT_TRUE(TickUntil(link, [&data] { return data.NowValue.DetectModeText == "V0のみ"; }))
         << "the unit did not report the new settings";
-    for (QComboBox* list : lists) {
+    for (QComboBox* list : SettingLists()) {
         list->setCurrentIndex(0);
     }
     Click("cmdNowValue");
@@ -819,17 +823,7 @@ TEST_F(UnitSetting, EndToEndTheCheckedWriteAgainstTheSimulatedUnit) {
         OpenOn(data);
         view.screen = m_screen.get();
 
-        const std::vector<int> positions{3, 4, 16, 1, 14, 9, 0, 1, 2, 0};
-        const auto lists = SettingLists();
-        for (std::size_t i = 0; i < lists.size(); ++i) {
-            lists[i]->setCurrentIndex(positions[i]);
-        }
-        Option(1)->click();
-        Choose(Para2(2), "27");
-        Choose(Para2(3), "3");
-        Choose(Para2(4), "4");
-        Choose(Para2(5), "5");
-        Choose(Para2(6), "6");
+        ChooseOtherSettingsAndTime();
         unit.ClearRequests();
         unit.SetSilent(c.unit == Unit::FallsSilent);
         Click("cmdSetting");
