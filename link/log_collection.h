@@ -77,8 +77,9 @@ class LogCollection {
     // The log screen that watches from now on (one at a time: a newer screen takes over from an older one).
     void AttachView(LogCollectionView& view);
     // `view`'s screen is going. While it is the one watching, a running collection ends as an abort does
-    // (the screen still shows it), and one whose failure it is reporting is ended in the shared records
-    // only, as when the collection goes; then nothing more is shown to it. Another screen's view stays.
+    // (the screen still shows it), and one whose failure message it shows is ended in the shared records
+    // only (LogBusy 0, ReqCode 0) and at the usual pace; nothing more is shown to it. Another screen's view
+    // stays.
     void DetachView(const LogCollectionView& view);
 
     // Starts collecting the log of `tab` when idle (a tab without a log does nothing), aborts the running

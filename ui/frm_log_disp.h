@@ -1,6 +1,6 @@
 // The log screen: commands and watches the link's collection of the unit's three logs (link/log_collection),
-// shows each log in the grid of its tab, asks the unit to clear a log and saves a log
-// as a code page 932 CSV file. It keeps the last complete collection of each log while it is open.
+// shows each log in the grid of its tab, asks the unit to clear a log and saves a log as a code page 932 CSV
+// file. It keeps the last complete collection of each log while it is open.
 //
 // Grids: row 0 of a log's table is the grid's horizontal header (so it stays in view while the records
 // scroll); GridRows counts it, so a grid reads 1 row when the window opens, 101 or 11 when filled.
