@@ -34,12 +34,17 @@ constexpr double kWireBytesPerExchange = 22 + 21;
 constexpr double kBitsPerByte = 11;
 constexpr double kBaud = 9600;
 
-class QuietEvents : public tessarin::LinkEvents {};
+// The link's events as far as the loop needs them: tmrComConnect's interval.
+class PaceEvents : public tessarin::LinkEvents {
+  public:
+    void ConnectIntervalChanged(std::chrono::milliseconds interval) override { connectInterval = interval; }
+
+    std::chrono::milliseconds connectInterval = tessarin::kConnectIntervalNormal;
+};
 
 class TimerView : public tessarin::LogCollectionView {
   public:
     void ShowProgress(const std::string& /*text*/) override {}
-    void SetConnectInterval(std::chrono::milliseconds interval) override { connectInterval = interval; }
     void SetSupervisionRunning(bool running) override {
         supervising = running;
         nextSupervision = Clock::now() + tessarin::kLogSupervisionInterval;
@@ -49,7 +54,6 @@ class TimerView : public tessarin::LogCollectionView {
     void CollectionCompleted(int /*tab*/, int recordCount) override { completedRecords = recordCount; }
     void ReportFailure() override { failed = true; }
 
-    std::chrono::milliseconds connectInterval = tessarin::kConnectIntervalNormal;
     bool supervising = false;
     Clock::time_point nextSupervision;
     int completedRecords = 0;
@@ -75,12 +79,11 @@ bool WaitForLine(const tessarin::UnitLink& link, Clock::time_point until) {
 
 // The window's timers and its wake on the port until `done` holds or `limit` passes.
 template <typename Done>
-bool RunTimers(tessarin::UnitLink& link, tessarin::LogCollection& collection, TimerView& view, Clock::duration limit,
-               Done done) {
+bool RunTimers(tessarin::UnitLink& link, const PaceEvents& pace, TimerView& view, Clock::duration limit, Done done) {
     const auto end = Clock::now() + limit;
     auto nextConnect = Clock::now();
     auto nextReceive = Clock::time_point::max();  // tmrComRcv stopped
-    auto interval = view.connectInterval;
+    auto interval = pace.connectInterval;
     // After a wake the receive timer ticks once more before the descriptor is watched again.
     int ticksAfterWake = 0;
     const auto syncReceive = [&] {
@@ -92,8 +95,8 @@ bool RunTimers(tessarin::UnitLink& link, tessarin::LogCollection& collection, Ti
         }
     };
     while (Clock::now() < end) {
-        if (view.connectInterval != interval) {  // a QTimer restarts when its interval changes
-            interval = view.connectInterval;
+        if (pace.connectInterval != interval) {  // a QTimer restarts when its interval changes
+            interval = pace.connectInterval;
             nextConnect = Clock::now() + interval;
         }
         // Each timer keeps its own schedule, as a QTimer does: the next tick is one interval after the
@@ -123,7 +126,7 @@ bool RunTimers(tessarin::UnitLink& link, tessarin::LogCollection& collection, Ti
                 syncReceive();
             } else if (view.supervising) {
                 advance(view.nextSupervision, tessarin::kLogSupervisionInterval);
-                collection.tmrComLog_Timer();
+                link.Collection().SupervisionTick();
             }
         }
         if (done()) {
@@ -155,10 +158,11 @@ int main() {
         return 1;
     }
 
-    QuietEvents lamps;
+    PaceEvents pace;
     TimerView view;
-    tessarin::UnitLink link(lamps);
-    tessarin::LogCollection collection(link, view);
+    tessarin::UnitLink link(pace);
+    tessarin::LogCollection& collection = link.Collection();
+    collection.AttachView(view);
     // The moment the last record is decoded, for the exchange time below.
     Clock::time_point lastRecord{};
     link.SetLogRecordHandler([&] {
@@ -169,7 +173,7 @@ int main() {
     });
     link.Discover();
     // The first poll must be out before the receive timer reads anything.
-    RunTimers(link, collection, view, 3s, [&link] { return link.Data().TxStarted != 0; });
+    RunTimers(link, pace, view, 3s, [&link] { return link.Data().TxStarted != 0; });
 
     // Two times per run: from the click to the complete log (what the operator waits, including the first
     // tick and the supervision tick that notices the last record), and the exchanges alone, from the first
@@ -189,8 +193,8 @@ int main() {
         const auto start = Clock::now();
         Clock::time_point firstRequest{};
         lastRecord = {};
-        collection.cmdLogInport_Click(tessarin::kTabMinorFault);
-        const bool ended = RunTimers(link, collection, view, 60s, [&] {
+        collection.StartOrAbort(tessarin::kTabMinorFault);
+        const bool ended = RunTimers(link, pace, view, 60s, [&] {
             // The request cycle marks a record request on the wire with 255 as it writes it.
             if (firstRequest == Clock::time_point{} && link.Data().ReqCode == tessarin::kReqAwaitingRecord) {
                 firstRequest = Clock::now();
@@ -219,6 +223,7 @@ int main() {
         exchangeMedian / cadenceFloor);
 
     link.SetLogRecordHandler({});
+    collection.DetachView(view);
     link.ClosePort();
     unit->Stop();
     std::error_code ignored;

@@ -3,6 +3,7 @@
 // returns at once; an implementation must not call back into the link.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -43,6 +44,10 @@ class LinkEvents {
     virtual void AnswerOverdue(std::uint8_t /*code*/) {}
     // A log collection was aborted or failed: the lamps' blinking starts again from dark.
     virtual void CollectionStopped() {}
+    // The connect tick's pace was set (UnitLink::ConnectInterval): 10 ms as a log collection starts, 100 ms
+    // as it ends. Applied here, the new interval counts from inside the call that set it, as the first record
+    // request's moment needs.
+    virtual void ConnectIntervalChanged(std::chrono::milliseconds /*interval*/) {}
 };
 
 }  // namespace tessarin

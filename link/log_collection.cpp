@@ -48,23 +48,59 @@ int TabForRequestCode(std::uint8_t code) {
 
 }  // namespace
 
-LogCollection::LogCollection(UnitLink& link, LogCollectionView& view)
-    : m_link(link), m_data(link.Data()), m_view(view) {}
+namespace {
 
-LogCollection::~LogCollection() {
-    // The view may already be half torn down; only the shared state must not be left busy.
-    if (m_running || m_failing) {
-        m_running = false;
+// Stands in while no log screen watches.
+class NoView final : public LogCollectionView {
+  public:
+    void ShowProgress(const std::string& /*text*/) override {}
+    void SetSupervisionRunning(bool /*running*/) override {}
+    void CollectionStarted(int /*tab*/) override {}
+    void CollectionEnded() override {}
+    void CollectionCompleted(int /*tab*/, int /*recordCount*/) override {}
+    void ReportFailure() override {}
+};
+
+LogCollectionView& Unwatched() {
+    static NoView view;
+    return view;
+}
+
+}  // namespace
+
+LogCollection::LogCollection(DeviceData& data, LinkEvents& events, FrameAssembler& assembly)
+    : m_data(data), m_events(events), m_assembly(assembly), m_view(&Unwatched()) {}
+
+void LogCollection::AttachView(LogCollectionView& view) { m_view = &view; }
+
+void LogCollection::DetachView(const LogCollectionView& view) {
+    if (m_view != &view) {
+        return;
+    }
+    if (m_failing) {
+        // Its message is up and the screen can no longer be shown anything: the shared records are wound
+        // down here, and the failure's own wind-down, when the message returns, finds nothing left to do.
         m_failing = false;
         m_data.ReqCode = kReqNone;
         m_data.LogState = kLogIdle;
         m_data.LogRetryCount = 0;
         m_data.LogWaitTicks = 0;
         m_data.LogBusy = 0;
+        SetPace(kConnectIntervalNormal);
+    } else {
+        AbortIfRunning();
     }
+    m_view = &Unwatched();
 }
 
-void LogCollection::cmdLogInport_Click(int tab) {
+void LogCollection::SetPace(std::chrono::milliseconds interval) {
+    // Reported at the moment the interval is set: the connect timer restarts from here, and the first record
+    // request leaves at its first tick.
+    m_connectInterval = interval;
+    m_events.ConnectIntervalChanged(interval);
+}
+
+void LogCollection::StartOrAbort(int tab) {
     if (m_running) {
         Abort();
     } else {
@@ -80,15 +116,15 @@ void LogCollection::Start(int tab) {
     m_tab = tab;
     m_running = true;
     m_data.LogBusy = 1;
-    m_view.SetConnectInterval(kConnectIntervalCollecting);
-    m_view.CollectionStarted(tab);
+    SetPace(kConnectIntervalCollecting);
+    m_view->CollectionStarted(tab);
     m_data.LogReqCode = code;
     m_data.ReqCode = code;
     m_data.LogState = kLogRunning;
     m_data.SendData[0] = 1;
     m_data.LogWaitTicks = 0;
     m_data.LogRetryCount = 0;
-    m_view.SetSupervisionRunning(true);
+    m_view->SetSupervisionRunning(true);
     // Entry 100 too: a stale line from an earlier collection must never reach the screen.
     for (auto& line : m_data.LogLines) {
         line.clear();
@@ -131,11 +167,11 @@ void TakeLogRecord(DeviceData& data, int tab) {
     }
 }
 
-void LogCollection::tmrComLog_Timer() {
+void LogCollection::SupervisionTick() {
     if (!m_running) {
         return;
     }
-    m_view.ShowProgress({});
+    m_view->ShowProgress({});
     if (m_data.LogState == kLogLastReceived) {
         Complete();
         return;
@@ -146,14 +182,14 @@ void LogCollection::tmrComLog_Timer() {
         if (m_data.LogRetryCount > 0) {
             text += "-" + std::to_string(m_data.LogRetryCount);
         }
-        m_view.ShowProgress(text);
+        m_view->ShowProgress(text);
         return;
     }
     // The record is overdue.
-    m_link.Events().AnswerOverdue(m_data.LogReqCode);
+    m_events.AnswerOverdue(m_data.LogReqCode);
     if (m_data.LogRetryCount < kLogMaxResends) {
         ++m_data.LogRetryCount;
-        m_link.ResetAssembly();  // a half-received answer must not join the re-sent one's
+        m_assembly.Reset();  // a half-received answer must not join the re-sent one's
         m_data.LogWaitTicks = 0;
         m_data.ReqCode = m_data.LogReqCode;
         return;
@@ -163,19 +199,19 @@ void LogCollection::tmrComLog_Timer() {
 
 void LogCollection::EndCollection() {
     m_running = false;
-    m_view.SetSupervisionRunning(false);
+    m_view->SetSupervisionRunning(false);
     m_data.LogState = kLogIdle;
     m_data.LogRetryCount = 0;
     m_data.LogWaitTicks = 0;
-    m_view.SetConnectInterval(kConnectIntervalNormal);
+    SetPace(kConnectIntervalNormal);
     m_data.LogBusy = 0;
-    m_view.CollectionEnded();
+    m_view->CollectionEnded();
 }
 
 void LogCollection::Complete() {
     const int tab = TabForRequestCode(m_data.LogReqCode);
     EndCollection();
-    m_view.CollectionCompleted(tab, LogRecordCountForTab(tab));
+    m_view->CollectionCompleted(tab, LogRecordCountForTab(tab));
 }
 
 void LogCollection::Fail() {
@@ -184,26 +220,26 @@ void LogCollection::Fail() {
     // sending anything while it is up. The rest of the wind-down follows when the user has closed it.
     m_running = false;
     m_failing = true;
-    m_view.SetSupervisionRunning(false);
+    m_view->SetSupervisionRunning(false);
     m_data.ReqCode = kReqAwaitingRecord;
     const std::weak_ptr<bool> alive = m_alive;
-    m_view.ReportFailure();
-    if (alive.expired()) {
-        return;  // the screen went while its message was up; the destructor has wound down
+    m_view->ReportFailure();
+    if (alive.expired() || !m_failing) {
+        return;  // the link or the screen went while the message was up, and the collection has wound down
     }
     m_failing = false;
     m_data.ReqCode = kReqNone;
-    m_link.Events().CollectionStopped();
+    m_events.CollectionStopped();
     EndCollection();
 }
 
 void LogCollection::Abort() {
     m_data.ReqCode = kReqNone;
-    m_view.ShowProgress({});
+    m_view->ShowProgress({});
     for (std::size_t i = 0; i + 1 < m_data.LogLines.size(); ++i) {
         m_data.LogLines[i].clear();
     }
-    m_link.Events().CollectionStopped();
+    m_events.CollectionStopped();
     EndCollection();
 }
 
@@ -213,7 +249,7 @@ void LogCollection::AbortIfRunning() {
     }
 }
 
-void LogCollection::cmdLogDelete_Click(int tab) {
+void LogCollection::RequestClear(int tab) {
     const std::uint8_t code = LogClearCodeForTab(tab);
     if (code != 0) {
         m_data.ReqCode = code;

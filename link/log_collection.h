@@ -1,6 +1,7 @@
-// The record-by-record collection of one of the unit's three logs, driven by the log screen's
-// supervision timer (tmrComLog, 100 ms) and by record answers arriving through the receive pass.
-// The screen implements LogCollectionView; the collection never touches a widget.
+// The record-by-record collection of one of the unit's three logs: the link's one collection, commanded by
+// the log screen (start or abort, and its supervision timer tmrComLog, 100 ms) and fed by record answers
+// arriving through the receive pass. The screen watches it through LogCollectionView; the collection never
+// touches a widget, and says the connect timer's pace to the link's events.
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,8 @@
 
 #include "data/device_data.h"
 #include "data/log_record_decoder.h"
-#include "link/unit_link.h"
+#include "link/frame_codec.h"
+#include "link/link_events.h"
 
 namespace tessarin {
 
@@ -35,8 +37,6 @@ class LogCollectionView {
 
     // lblLogNo's caption.
     virtual void ShowProgress(const std::string& text) = 0;
-    // tmrComConnect's interval: 10 ms while collecting, 100 ms otherwise.
-    virtual void SetConnectInterval(std::chrono::milliseconds interval) = 0;
     // tmrComLog on or off.
     virtual void SetSupervisionRunning(bool running) = 0;
     // A collection of `tab`'s log has begun: "読み込み中止", delete and export disabled, the tab control
@@ -66,32 +66,44 @@ void TakeLogRecord(DeviceData& data, int tab);
 
 class LogCollection {
   public:
-    // Both must outlive the collection. What the link should show of it goes to the link's events.
-    LogCollection(UnitLink& link, LogCollectionView& view);
-    // A collection still running is ended in the shared records only (LogBusy 0); the view is not called.
-    ~LogCollection();
+    // Made by the link and gone with it: `data` and `assembly` are the link's, `events` its counting relay.
+    LogCollection(DeviceData& data, LinkEvents& events, FrameAssembler& assembly);
+    ~LogCollection() = default;
     LogCollection(const LogCollection&) = delete;
     LogCollection& operator=(const LogCollection&) = delete;
     LogCollection(LogCollection&&) = delete;
     LogCollection& operator=(LogCollection&&) = delete;
 
-    // cmdLogInport_Click: starts collecting the log of `tab` when idle (a tab without a log does nothing),
-    // aborts the running collection otherwise. The first record request leaves at the next request-cycle tick.
-    void cmdLogInport_Click(int tab);
-    // tmrComLog_Timer: progress, time-out and re-send (at most three per record), completion, failure.
-    void tmrComLog_Timer();
+    // The log screen that watches from now on (one at a time: a newer screen takes over from an older one).
+    void AttachView(LogCollectionView& view);
+    // `view`'s screen is going. While it is the one watching, a running collection ends as an abort does
+    // (the screen still shows it), and one whose failure message it shows is ended in the shared records
+    // only (LogBusy 0, ReqCode 0) and at the usual pace; nothing more is shown to it. Another screen's view
+    // stays.
+    void DetachView(const LogCollectionView& view);
+
+    // Starts collecting the log of `tab` when idle (a tab without a log does nothing), aborts the running
+    // collection otherwise. The first record request leaves at the next request-cycle tick.
+    void StartOrAbort(int tab);
+    // The 100 ms supervision tick: progress, time-out and re-send (at most three per record), completion,
+    // failure.
+    void SupervisionTick();
     // A record answer is in RcvFrame (the link's log record handler). Decoded only while a collection runs
     // and its last record is not yet in, so a late answer after an abort or a failure changes nothing and
     // requests nothing.
     void RecordArrived();
-    // cmdLogDelete_Click after the user confirmed: places the clear request of the tab's log, if it has one.
-    void cmdLogDelete_Click(int tab);
-    // Ends a running collection as an abort does (the log window is closing); nothing when idle.
+    // Places the clear request of the tab's log, if it has one (the user has confirmed).
+    void RequestClear(int tab);
+    // Ends a running collection as an abort does; nothing when idle.
     void AbortIfRunning();
 
     [[nodiscard]] bool Running() const { return m_running; }
     // The tab whose log is (or was last) collected.
     [[nodiscard]] int Tab() const { return m_tab; }
+    // The pace the request cycle needs: tmrComConnect's interval, 10 ms from the start of a collection to its
+    // end (a failure's message included), 100 ms otherwise. Every setting is reported at once through
+    // LinkEvents::ConnectIntervalChanged, from inside the call that made it.
+    [[nodiscard]] std::chrono::milliseconds ConnectInterval() const { return m_connectInterval; }
 
   private:
     void Start(int tab);
@@ -99,13 +111,16 @@ class LogCollection {
     void Complete();
     void Fail();
     void EndCollection();
+    void SetPace(std::chrono::milliseconds interval);
 
-    UnitLink& m_link;
     DeviceData& m_data;
-    LogCollectionView& m_view;
+    LinkEvents& m_events;
+    FrameAssembler& m_assembly;
+    LogCollectionView* m_view;  // a view that shows nothing while no screen watches
     int m_tab = 0;
     bool m_running = false;
     bool m_failing = false;  // the failure is being reported; the wind-down waits for the user
+    std::chrono::milliseconds m_connectInterval = kConnectIntervalNormal;
     // Tells a failure report that returns after the collection was destroyed meanwhile.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -1,7 +1,9 @@
-// The link object the main window owns: the device data, the one serial port (created on first use),
-// and the tick operations the window's timers call. Nothing in it sleeps or waits on the port.
+// The link object the main window owns: the device data, the one serial port (created on first use), the
+// one log collection, and the tick operations the window's timers call. Nothing in it sleeps or waits on
+// the port.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <span>
@@ -13,6 +15,7 @@
 #include "link/link_diagnosis.h"
 #include "link/link_events.h"
 #include "link/link_monitor.h"
+#include "link/log_collection.h"
 #include "link/port_listing.h"
 
 namespace tessarin {
@@ -55,14 +58,19 @@ class UnitLink {
     // Whether tmrComRcv must tick every 10 ms: a pass would read a port that offers no descriptor to wake
     // on, or the link changed and the receive lamp must follow.
     [[nodiscard]] bool ReceiveTicksWanted() const;
+    // tmrComConnect's interval: 10 ms while a log is collected, 100 ms otherwise. Every change is also
+    // reported (LinkEvents::ConnectIntervalChanged) from inside the call that made it.
+    [[nodiscard]] std::chrono::milliseconds ConnectInterval() const { return m_collection.ConnectInterval(); }
     // Closes the port if there is one (program end, "終了").
     void ClosePort();
 
-    // Called for every valid A1h-A3h frame after it is in RcvFrame (the log collection decodes it). Never
-    // replaced from inside itself.
+    // Called for every valid A1h-A3h frame after it is in RcvFrame: the link's log collection, unless a test
+    // watching the receive pass alone puts in another. Never replaced from inside itself.
     void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
-    // The handler in place (empty when none), so that a window can tell whether it is still its own.
-    [[nodiscard]] const std::function<void()>& LogRecordHandler() const { return m_onLogRecord; }
+
+    // The collection of the unit's logs: the log screen starts, aborts and supervises it and watches it.
+    [[nodiscard]] LogCollection& Collection() { return m_collection; }
+    [[nodiscard]] const LogCollection& Collection() const { return m_collection; }
 
     // Where the link's parts report what happened: counted here, then passed on to the window's events.
     [[nodiscard]] LinkEvents& Events() { return m_relay; }
@@ -100,6 +108,9 @@ class UnitLink {
         void ReceiveStopped() override { m_to.ReceiveStopped(); }
         void AnswerOverdue(std::uint8_t code) override;
         void CollectionStopped() override;
+        void ConnectIntervalChanged(std::chrono::milliseconds interval) override {
+            m_to.ConnectIntervalChanged(interval);
+        }
 
         LinkCounters counters;
         LinkMonitor monitor;
@@ -123,8 +134,10 @@ class UnitLink {
     std::unique_ptr<PortListing> m_listing;
     CommFactory m_makeComm;
     std::unique_ptr<CommPort> m_comm;
-    std::function<void()> m_onLogRecord;
+    std::function<void()> m_onLogRecord{[this] { m_collection.RecordArrived(); }};
     FrameAssembler m_assembler;
+    // After the data, the relay and the assembly it uses, so that it goes before them.
+    LogCollection m_collection{m_data, m_relay, m_assembler};
     bool m_passExtracted = false;  // the pass under way has extracted a frame
     // Receive passes still owed after a change of the link, counted down per tick.
     int m_passesOwed = 0;

@@ -135,25 +135,18 @@ QString saveErrorText(const QString& name, CsvWriteStatus status) {
     return QStringLiteral("ファイル「%1」を保存できませんでした。\n%2").arg(name, reason);
 }
 
-// The link's record handler: hands each record answer to this window's collection. A type of its own, so
-// that a closing window can recognise its handler.
-struct RecordForwarder {
-    LogCollection* collection;
-    void operator()() const { collection->RecordArrived(); }
-};
-
 }  // namespace
 
-frmLogDisp::frmLogDisp(UnitLink& link, std::function<void(int)> setConnectInterval, QWidget* parent)
-    : QWidget(parent), m_data(link.Data()), m_link(link), m_setConnectInterval(std::move(setConnectInterval)) {
+frmLogDisp::frmLogDisp(UnitLink& link, QWidget* parent)
+    : QWidget(parent), m_data(link.Data()), m_collection(link.Collection()) {
     Form_Load();
 }
 
 frmLogDisp::~frmLogDisp() {
-    // Going while a collection runs ends it as an abort does, so the main window's menus work again.
+    // Going while a collection runs ends it as an abort does, so the main window's menus work again; the
+    // collection shows nothing more to this window.
     m_tmrComLog->stop();
-    m_collection->AbortIfRunning();
-    removeRecordHandler();
+    m_collection.DetachView(*this);
 }
 
 void frmLogDisp::Form_Load() {
@@ -255,7 +248,6 @@ void frmLogDisp::Form_Load() {
     page->addLayout(buttons);
     resize(Twips(12800), Twips(8400));
 
-    m_collection = std::make_unique<LogCollection>(m_link, static_cast<LogCollectionView&>(*this));
     m_tmrComLog = new QTimer(this);
     m_tmrComLog->setObjectName(QStringLiteral("tmrComLog"));
     m_tmrComLog->setInterval(static_cast<int>(kLogSupervisionInterval.count()));
@@ -283,22 +275,12 @@ void frmLogDisp::Form_Load() {
     connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
     PressFocusedButtonOnEnter(*this);
 
-    installRecordHandler();
-}
-
-void frmLogDisp::installRecordHandler() { m_link.SetLogRecordHandler(RecordForwarder{m_collection.get()}); }
-
-void frmLogDisp::removeRecordHandler() {
-    // Only this window's own: a log window opened after this one may have put in its handler already.
-    const auto* forwarder = m_link.LogRecordHandler().target<RecordForwarder>();
-    if (forwarder != nullptr && forwarder->collection == m_collection.get()) {
-        m_link.SetLogRecordHandler({});
-    }
+    m_collection.AttachView(*this);
 }
 
 void frmLogDisp::closeEvent(QCloseEvent* event) {
-    m_collection->AbortIfRunning();
-    removeRecordHandler();
+    // Only this window's watching ends: a log window opened after this one may watch already.
+    m_collection.DetachView(*this);
     QWidget::closeEvent(event);
 }
 
@@ -312,12 +294,12 @@ void frmLogDisp::SSTab1_Click(int tab) {
     FillLogGrid(tab, LogRecordCountForTab(tab));
 }
 
-void frmLogDisp::cmdLogInport_Click() { m_collection->cmdLogInport_Click(SelectedTab()); }
+void frmLogDisp::cmdLogInport_Click() { m_collection.StartOrAbort(SelectedTab()); }
 
-void frmLogDisp::tmrComLog_Timer() { m_collection->tmrComLog_Timer(); }
+void frmLogDisp::tmrComLog_Timer() { m_collection.SupervisionTick(); }
 
 void frmLogDisp::cmdLogDelete_Click() {
-    if (m_collection->Running()) {
+    if (m_collection.Running()) {
         return;
     }
     const int tab = SelectedTab();
@@ -329,7 +311,7 @@ void frmLogDisp::cmdLogDelete_Click() {
     if (answer == kDlgCancel) {
         return;
     }
-    m_collection->cmdLogDelete_Click(tab);
+    m_collection.RequestClear(tab);
 }
 
 // --- grids ---
@@ -532,7 +514,7 @@ CsvWriteStatus frmLogDisp::WriteLogCsv(const QString& name, int tab, int count) 
 }
 
 void frmLogDisp::cmdLogExport_Click() {
-    if (m_collection->Running()) {
+    if (m_collection.Running()) {
         return;
     }
     const int tab = SelectedTab();
@@ -567,14 +549,8 @@ void frmLogDisp::cmdLogExport_Click() {
 void frmLogDisp::ShowProgress(const std::string& text) {
     m_lblLogNo->setText(fromUtf8(text));
     // The label names the record being asked for; the bar shows how far that is along the log.
-    if (!text.empty() && m_collection->Running()) {
+    if (!text.empty() && m_collection.Running()) {
         m_prgLogNo->setValue(m_data.SendData[0]);
-    }
-}
-
-void frmLogDisp::SetConnectInterval(std::chrono::milliseconds interval) {
-    if (m_setConnectInterval) {
-        m_setConnectInterval(static_cast<int>(interval.count()));
     }
 }
 

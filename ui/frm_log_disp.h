@@ -1,6 +1,6 @@
-// The log screen: collects the unit's three logs record by record (the collection itself is
-// link/log_collection), shows each in the grid of its tab, asks the unit to clear a log and saves a log
-// as a code page 932 CSV file. It keeps the last complete collection of each log while it is open.
+// The log screen: commands and watches the link's collection of the unit's three logs (link/log_collection),
+// shows each log in the grid of its tab, asks the unit to clear a log and saves a log as a code page 932 CSV
+// file. It keeps the last complete collection of each log while it is open.
 //
 // Grids: row 0 of a log's table is the grid's horizontal header (so it stays in view while the records
 // scroll); GridRows counts it, so a grid reads 1 row when the window opens, 101 or 11 when filled.
@@ -10,10 +10,8 @@
 #include <QString>
 #include <QWidget>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,10 +47,9 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     using Notice = std::function<void(const QString& title, const QString& text)>;
     using Today = std::function<QDate()>;
 
-    // Form_Load. `link` supplies the device data, delivers record answers to the collection and hears what
-    // the collection reports for the status bar; `setConnectInterval` sets tmrComConnect's interval in
-    // milliseconds. All must outlive the window.
-    frmLogDisp(UnitLink& link, std::function<void(int)> setConnectInterval, QWidget* parent = nullptr);
+    // Form_Load. `link` supplies the device data and the collection, which this window watches from now on;
+    // it must outlive the window.
+    explicit frmLogDisp(UnitLink& link, QWidget* parent = nullptr);
     ~frmLogDisp() override;
     frmLogDisp(const frmLogDisp&) = delete;
     frmLogDisp& operator=(const frmLogDisp&) = delete;
@@ -66,12 +63,12 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     // Where each complete collection is kept beyond this window's life too (nullptr: nowhere).
     void SetSessionLogs(CollectedLogs* logs) { m_sessionLogs = logs; }
 
-    // The buttons: start or abort a collection; clear the selected log in the unit after confirmation;
-    // save the selected log.
+    // The buttons: start or abort a collection of the selected log; clear the selected log in the unit after
+    // confirmation; save the selected log.
     void cmdLogInport_Click();
     void cmdLogDelete_Click();
     void cmdLogExport_Click();
-    // The tick of tmrComLog.
+    // The tick of tmrComLog: the collection's supervision tick.
     void tmrComLog_Timer();
 
     // Fills grid `tab` from LogStore lines 0..count; a log never collected leaves the grid as it is.
@@ -101,15 +98,12 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void emptyGrid(int tab);
     void applyOvgrMode(int tab);
     void fitColumnsToContents(int tab);
-    void installRecordHandler();
-    void removeRecordHandler();
     bool holdsNoLog(int tab) const;
     // The lines of `tab`'s export file, 0..count.
     std::vector<std::string> exportLines(int tab, int count) const;
 
     // LogCollectionView
     void ShowProgress(const std::string& text) override;
-    void SetConnectInterval(std::chrono::milliseconds interval) override;
     void SetSupervisionRunning(bool running) override;
     void CollectionStarted(int tab) override;
     void CollectionEnded() override;
@@ -117,9 +111,7 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void ReportFailure() override;
 
     DeviceData& m_data;
-    UnitLink& m_link;
-    std::function<void(int)> m_setConnectInterval;
-    std::unique_ptr<LogCollection> m_collection;
+    LogCollection& m_collection;
 
     SaveDialog m_saveDialog;
     Confirm m_confirm;

@@ -34,7 +34,6 @@ namespace {
 
 constexpr int kFrameWidth = 13100;
 constexpr int kFrameHeight = 10650;
-constexpr int kComConnectIntervalMs = 100;
 constexpr int kComRcvIntervalMs = 10;
 
 // StatusBar1's panel widths in twips; panel 4 takes up the spare width.
@@ -131,7 +130,7 @@ void frmMidMain::MDIForm_Load() {
 
     m_tmrComConnect = new QTimer(this);
     m_tmrComConnect->setObjectName(QStringLiteral("tmrComConnect"));
-    m_tmrComConnect->setInterval(kComConnectIntervalMs);
+    m_tmrComConnect->setInterval(m_link->ConnectInterval());
     connect(m_tmrComConnect, &QTimer::timeout, this, &frmMidMain::tmrComConnect_Timer);
     m_tmrComRcv = new QTimer(this);
     m_tmrComRcv->setObjectName(QStringLiteral("tmrComRcv"));
@@ -338,7 +337,7 @@ void frmMidMain::CollectionStopped() {
     m_receiveLampLit = false;
 }
 
-void frmMidMain::SetComConnectInterval(int milliseconds) { m_tmrComConnect->setInterval(milliseconds); }
+void frmMidMain::ConnectIntervalChanged(std::chrono::milliseconds interval) { m_tmrComConnect->setInterval(interval); }
 
 bool frmMidMain::logBusy() const { return m_link->Data().LogBusy == 1; }
 
@@ -488,7 +487,7 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmLogDisp(*m_link, [this](int milliseconds) { SetComConnectInterval(milliseconds); });
+    auto* window = new frmLogDisp(*m_link);
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
 }

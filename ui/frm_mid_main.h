@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <span>
@@ -74,6 +75,8 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
     void CollectionStopped() override;
+    // The link's pace: tmrComConnect takes the interval at once (a running timer starts its count again).
+    void ConnectIntervalChanged(std::chrono::milliseconds interval) override;
     // A current-value answer: stamped with its arrival time and handed to the settings screen (which watches a
     // write), the phasor and the trend window, those that are open.
     void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
@@ -110,9 +113,6 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     QWidget* ActiveChild() const { return m_activeChild; }
     // Closes the child window now shown, found by its caption; any other caption closes nothing.
     void CloseActiveChild();
-
-    // The interval of tmrComConnect: 100 ms normally, 10 ms while a log collection runs.
-    void SetComConnectInterval(int milliseconds);
 
     // What ends the program once the port is closed; QCoreApplication::exit(0) unless a test sets another.
     void SetQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }

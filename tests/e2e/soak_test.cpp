@@ -1,4 +1,4 @@
-// Fault soak: the program's core (UnitLink and LogCollection, no window) against the simulated unit over a
+// Fault soak: the program's core (UnitLink with its log collection, no window) against the simulated unit over a
 // pseudo-terminal, found through the serial-port list, with a loop standing in for the window's timers.
 // Unplug and replug at random moments, during polls and during collections; collections under dropped
 // answers, corrupted checksums, split frames and noise. Afterwards no descriptor and no memory may have
@@ -74,13 +74,15 @@ long ResidentBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-// Keeps the link text, the way panel 1 shows it.
+// Keeps the link text, the way panel 1 shows it, and tmrComConnect's interval, the way the link sets it.
 class LinkTextView : public LinkEvents {
   public:
     void LinkUp() override { linkText = kOnLine; }
     void LinkDown(LinkDownReason /*reason*/) override { linkText = kOffLine; }
+    void ConnectIntervalChanged(std::chrono::milliseconds interval) override { connectInterval = interval; }
 
     std::string linkText;
+    std::chrono::milliseconds connectInterval = kConnectIntervalNormal;
 };
 
 // How collections have ended so far.
@@ -91,11 +93,10 @@ struct CollectionCounts {
     int failures = 0;
 };
 
-// Records what the collection asks of the log screen: the timers' state, and how each collection ended.
+// Records what the collection shows the log screen: tmrComLog's state, and how each collection ended.
 class RecordingCollectionView : public LogCollectionView {
   public:
     void ShowProgress(const std::string& text) override { progress = text; }
-    void SetConnectInterval(std::chrono::milliseconds interval) override { connectInterval = interval; }
     void SetSupervisionRunning(bool running) override { supervising = running; }
     void CollectionStarted(int /*tab*/) override { ++counts.started; }
     void CollectionEnded() override { ++counts.ended; }
@@ -103,21 +104,20 @@ class RecordingCollectionView : public LogCollectionView {
     void ReportFailure() override { ++counts.failures; }
 
     std::string progress;
-    std::chrono::milliseconds connectInterval = kConnectIntervalNormal;
     bool supervising = false;
     CollectionCounts counts;
 };
 
-// The program's core with the window's three timers: tmrComConnect at the interval the collection sets,
+// The program's core with the window's three timers: tmrComConnect at the interval the link sets,
 // tmrComRcv every 10 ms, tmrComLog every 100 ms while the collection supervises.
 class Program {
   public:
-    Program() : m_link(m_linkView), m_collection(m_link, m_view) {
-        m_link.SetLogRecordHandler([this] { m_collection.RecordArrived(); });
+    Program() : m_link(m_linkView), m_collection(m_link.Collection()) {
+        m_collection.AttachView(m_view);
         m_link.Discover();
     }
     ~Program() {
-        m_link.SetLogRecordHandler({});
+        m_collection.DetachView(m_view);
         m_link.ClosePort();
     }
     Program(const Program&) = delete;
@@ -130,8 +130,8 @@ class Program {
         const auto end = Clock::now() + limit;
         for (;;) {
             const auto now = Clock::now();
-            if (m_view.connectInterval != m_interval) {  // a QTimer restarts when its interval changes
-                m_interval = m_view.connectInterval;
+            if (m_linkView.connectInterval != m_interval) {  // a QTimer restarts when its interval changes
+                m_interval = m_linkView.connectInterval;
                 m_nextConnect = now + m_interval;
             }
             if (now >= m_nextConnect) {
@@ -143,7 +143,7 @@ class Program {
                 m_nextReceive = now + kReceiveInterval;
             }
             if (m_view.supervising && now >= m_nextSupervision) {
-                m_collection.tmrComLog_Timer();
+                m_collection.SupervisionTick();
                 m_nextSupervision = now + kLogSupervisionInterval;
             }
             if (done && done()) {
@@ -174,7 +174,7 @@ class Program {
     }
 
     void StartCollection(int tab) {
-        m_collection.cmdLogInport_Click(tab);
+        m_collection.StartOrAbort(tab);
         m_nextSupervision = Clock::now() + kLogSupervisionInterval;
     }
 
@@ -182,13 +182,14 @@ class Program {
     DeviceData& Data() { return m_link.Data(); }
     LogCollection& Collection() { return m_collection; }
     const RecordingCollectionView& View() const { return m_view; }
+    std::chrono::milliseconds ConnectInterval() const { return m_linkView.connectInterval; }
     const std::string& LinkText() const { return m_linkView.linkText; }
 
   private:
     LinkTextView m_linkView;
     RecordingCollectionView m_view;
     UnitLink m_link;
-    LogCollection m_collection;
+    LogCollection& m_collection;
     std::chrono::milliseconds m_interval = kConnectIntervalNormal;
     Clock::time_point m_nextConnect = Clock::now();
     Clock::time_point m_nextReceive = Clock::now();
@@ -267,7 +268,7 @@ class Soak : public ::testing::Test {
         EXPECT_EQ(now.ended, before.ended + 1);
         EXPECT_EQ(program.Data().LogBusy, 0);
         EXPECT_FALSE(view.supervising);
-        EXPECT_EQ(view.connectInterval, kConnectIntervalNormal);
+        EXPECT_EQ(program.ConnectInterval(), kConnectIntervalNormal);
         const std::size_t completions = now.completed.size() - before.completed.size();
         const int failures = now.failures - before.failures;
         ASSERT_EQ(completions + static_cast<std::size_t>(failures), 1U) << "a collection ends exactly once";
@@ -381,7 +382,7 @@ TEST_F(Soak, UnplugAndReplugAtRandomMomentsDuringPollsAndCollections) {
             const int failures = now.failures - before.failures;
             EXPECT_EQ(completions + static_cast<std::size_t>(failures), 1U) << "a collection ends exactly once";
             EXPECT_EQ(program.Data().LogBusy, 0);
-            EXPECT_EQ(program.View().connectInterval, kConnectIntervalNormal);
+            EXPECT_EQ(program.ConnectInterval(), kConnectIntervalNormal);
             collectionsFailed += failures;
             if (completions == 1) {
                 const auto want = ExpectedLines(unit, tab);

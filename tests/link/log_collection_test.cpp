@@ -16,7 +16,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/recording_link_events.h"
+#include "link/pace_recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 
@@ -29,16 +29,13 @@ using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
 // A LogCollectionView for tests. What it can do: keep lblLogNo's caption and the caption after every
-// supervision tick (the harness samples it), the history of tmrComConnect intervals, whether tmrComLog runs
-// and since when, the collecting look, and every completion and failure report.
+// supervision tick (the harness samples it), whether tmrComLog runs and since when, the collecting look, and
+// every completion and failure report.
 class RecordingCollectionView : public LogCollectionView {
   public:
     explicit RecordingCollectionView(const int& now) : m_now(now) {}
 
     void ShowProgress(const std::string& text) override { label = text; }
-    void SetConnectInterval(std::chrono::milliseconds interval) override {
-        intervals.push_back(static_cast<int>(interval.count()));
-    }
     void SetSupervisionRunning(bool running) override {
         supervising = running;
         supervisionSince = m_now;
@@ -59,10 +56,7 @@ class RecordingCollectionView : public LogCollectionView {
         }
     }
 
-    int ConnectInterval() const { return intervals.empty() ? 100 : intervals.back(); }
-
     std::string label;
-    std::vector<int> intervals;
     bool supervising = false;
     int supervisionSince = 0;
     bool collecting = false;
@@ -87,8 +81,8 @@ class LogCollectionTest : public ::testing::Test {
         m_port = port.get();
         m_unit.Attach(*m_port, m_now);
         m_link = std::make_unique<UnitLink>(m_links, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(*m_link, m_view);
-        m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
+        m_collection = &m_link->Collection();
+        m_collection->AttachView(m_view);
         m_link->Discover();
         // The program has been polling for a while before anyone collects a log.
         Run(1000);
@@ -100,8 +94,8 @@ class LogCollectionTest : public ::testing::Test {
     void Step() {
         m_now += 10;
         m_unit.DeliverDue(*m_port, m_now);
-        if (m_view.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
-            m_connectInterval = m_view.ConnectInterval();
+        if (m_links.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
+            m_connectInterval = m_links.ConnectInterval();
             m_connectDue = m_now + m_connectInterval - 10;
         }
         if (m_now >= m_connectDue) {
@@ -111,7 +105,7 @@ class LogCollectionTest : public ::testing::Test {
         while (m_link->ReceiveTick()) {
         }
         if (m_view.supervising && (m_now - m_view.supervisionSince) % 100 == 0) {
-            m_collection->tmrComLog_Timer();
+            m_collection->SupervisionTick();
             m_labels.push_back(m_view.label);
         }
     }
@@ -133,7 +127,7 @@ class LogCollectionTest : public ::testing::Test {
     void Start(int tab) {
         m_unit.requests.clear();
         m_labels.clear();
-        m_collection->cmdLogInport_Click(tab);
+        m_collection->StartOrAbort(tab);
     }
     std::vector<test::ScriptedLogUnit::Request> FirstRequests(std::size_t count) const {
         const auto& all = m_unit.requests;
@@ -148,25 +142,25 @@ class LogCollectionTest : public ::testing::Test {
         EXPECT_EQ(Data().LogWaitTicks, 0);
         EXPECT_FALSE(m_view.supervising);
         EXPECT_FALSE(m_view.collecting);
-        EXPECT_EQ(m_view.ConnectInterval(), 100);
+        EXPECT_EQ(m_links.ConnectInterval(), 100);
     }
 
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    test::RecordingLinkEvents m_links;
+    test::PaceRecordingLinkEvents m_links;
     RecordingCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
-    std::unique_ptr<LogCollection> m_collection;
+    LogCollection* m_collection = nullptr;
     std::vector<std::string> m_labels;  // lblLogNo after each supervision tick
 };
 
 TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
     Start(0);
     EXPECT_EQ(Data().LogBusy, 1);
-    EXPECT_EQ(m_view.intervals, (std::vector<int>{10}));
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10}));
     EXPECT_THAT(Data().LogLines[0], StartsWith("ログ№,状態,"));
     ASSERT_TRUE(RunToEnd());
 
@@ -182,7 +176,7 @@ TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
     EXPECT_EQ(Data().LogLines[1],
               "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0");
     EXPECT_THAT(Data().LogLines[100], StartsWith("100,確定,"));
-    EXPECT_EQ(m_view.intervals, (std::vector<int>{10, 100}));
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100}));
     ExpectIdle();
 
     // Progress shows the record now requested, never a re-send; the completing tick leaves it empty.
@@ -353,7 +347,7 @@ TEST_F(LogCollectionTest, AbortMidwayRestoresIdleAndIgnoresTheLateAnswer) {
     const std::string line19 = Data().LogLines[19];
     ASSERT_FALSE(line19.empty());
     m_view.label = "ログNo：20";
-    m_collection->cmdLogInport_Click(0);
+    m_collection->StartOrAbort(0);
 
     EXPECT_EQ(m_view.label, "");
     EXPECT_EQ(Data().ReqCode, kReqNone);
@@ -393,7 +387,7 @@ TEST_F(LogCollectionTest, AnswerAfterTheFailureChangesNothing) {
 TEST_F(LogCollectionTest, SecondCollectionAfterAbortStartsFromRecordOne) {
     Start(kTabDeviceState);
     Run(50);
-    m_collection->cmdLogInport_Click(kTabDeviceState);
+    m_collection->StartOrAbort(kTabDeviceState);
     Run(300);  // the answer that was on the wire comes in and is ignored
     Start(kTabOvgr);
     EXPECT_EQ(m_view.startedTabs, (std::vector<int>{kTabDeviceState, kTabOvgr}));
@@ -409,14 +403,67 @@ TEST_F(LogCollectionTest, WindowClosingEndsTheCollection) {
     m_collection->AbortIfRunning();
     ExpectIdle();
     m_collection->AbortIfRunning();  // idle: nothing happens
-    EXPECT_EQ(m_view.intervals, (std::vector<int>{10, 100}));
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100}));
 
     Start(0);
     Run(200);
-    m_collection.reset();  // going without being told still frees the main window's menus
+    m_collection->DetachView(m_view);  // going without being told still frees the main window's menus
     EXPECT_EQ(Data().LogBusy, 0);
     EXPECT_EQ(Data().ReqCode, kReqNone);
-    m_link->SetLogRecordHandler({});
+}
+
+TEST_F(LogCollectionTest, ScreenGoingWhileItsFailureIsShownEndsTheCollectionQuietly) {
+    m_unit.answers = [](int, int) { return false; };
+    m_view.whileReporting = [this] { m_collection->DetachView(m_view); };
+    Start(kTabOvgr);
+    ASSERT_TRUE(RunToEnd());
+    // Wound down in the shared records; the screen is not called again, and the lamps are left as they are.
+    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_TRUE(m_view.collecting);
+    EXPECT_EQ(m_links.Count("CollectionStopped"), 0);
+    EXPECT_EQ(Data().LogBusy, 0);
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+    EXPECT_EQ(Data().LogState, kLogIdle);
+    // The pace is the usual one again, and the polls go out at it.
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100}));
+    EXPECT_EQ(m_link->ConnectInterval(), kConnectIntervalNormal);
+    m_port->ClearWrites();
+    Run(1000);
+    EXPECT_FALSE(m_port->Writes().empty());
+    EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
+}
+
+TEST_F(LogCollectionTest, ANewerScreenTakesOverAndNoneNeedWatch) {
+    // The link's timers and a supervision tick every 100 ms, whoever watches.
+    const auto runSupervised = [this] {
+        for (int t = 0; t < 60000 && m_collection->Running(); t += 10) {
+            Step();
+            if (m_now % 100 == 0) {
+                m_collection->SupervisionTick();
+            }
+        }
+        return !m_collection->Running();
+    };
+    RecordingCollectionView newer(m_now);
+    m_collection->AttachView(newer);
+    Start(kTabDeviceState);
+    m_collection->DetachView(m_view);  // the older screen goes last: the newer one's collection goes on
+    ASSERT_TRUE(m_collection->Running());
+    ASSERT_TRUE(runSupervised());
+    EXPECT_EQ(newer.startedTabs, std::vector<int>{kTabDeviceState});
+    EXPECT_THAT(newer.completions, ElementsAre(std::pair{kTabDeviceState, 10}));
+    EXPECT_TRUE(m_view.startedTabs.empty());
+    EXPECT_TRUE(m_view.completions.empty());
+
+    // Unwatched, a collection runs as well and says its pace all the same.
+    m_collection->DetachView(newer);
+    Start(kTabOvgr);
+    ASSERT_TRUE(runSupervised());
+    EXPECT_THAT(Data().LogLines[10], StartsWith("10,"));
+    EXPECT_EQ(Data().LogBusy, 0);
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100, 10, 100}));
+    EXPECT_EQ(newer.completions.size(), 1U);  // the screens that went are shown nothing
+    EXPECT_TRUE(m_view.completions.empty());
 }
 
 TEST_F(LogCollectionTest, ClearRequests) {
@@ -432,7 +479,7 @@ TEST_F(LogCollectionTest, ClearRequests) {
     };
     for (const Case& c : cases) {
         m_port->ClearWrites();
-        m_collection->cmdLogDelete_Click(c.tab);
+        m_collection->RequestClear(c.tab);
         Run(100);
         if (!c.codeAndChecksum) {
             EXPECT_EQ(Data().ReqCode, kReqNone);

@@ -16,7 +16,7 @@
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/log_collection.h"
-#include "link/recording_link_events.h"
+#include "link/pace_recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
@@ -27,20 +27,16 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The log screen as far as the collection needs one: the intervals it asks for and whether it supervises.
+// The log screen as far as the collection needs one: whether it supervises.
 class QuietCollectionView : public LogCollectionView {
   public:
     void ShowProgress(const std::string& /*text*/) override {}
-    void SetConnectInterval(std::chrono::milliseconds interval) override {
-        connectInterval = static_cast<int>(interval.count());
-    }
     void SetSupervisionRunning(bool running) override { supervising = running; }
     void CollectionStarted(int /*tab*/) override {}
     void CollectionEnded() override {}
     void CollectionCompleted(int /*tab*/, int /*recordCount*/) override {}
     void ReportFailure() override {}
 
-    int connectInterval = 100;
     bool supervising = false;
 };
 
@@ -57,8 +53,8 @@ class WireTrace {
         m_unit.answers = [](int record, int sending) { return record != 4 || sending > 1; };
         m_port->OnWrite([this](const Bytes& frame) { OnWrite(frame); });
         m_link = std::make_unique<UnitLink>(m_lamps, std::move(listing), test::HandOver(std::move(port)));
-        m_collection = std::make_unique<LogCollection>(*m_link, m_view);
-        m_link->SetLogRecordHandler([this] { m_collection->RecordArrived(); });
+        m_collection = &m_link->Collection();
+        m_collection->AttachView(m_view);
         m_link->Discover();
     }
 
@@ -69,7 +65,7 @@ class WireTrace {
         }
         m_link->Data().ReqCode = kReqWriteSettings;
         Steps(700);
-        m_collection->cmdLogInport_Click(kTabDeviceState);
+        m_collection->StartOrAbort(kTabDeviceState);
         for (int t = 0; t < 5000 && m_collection->Running(); t += 10) {
             Steps(10);
         }
@@ -104,14 +100,14 @@ class WireTrace {
             m_unit.pending.emplace_back(m_now + 60, test::ScriptedLogUnit::Frame(0xA0, values));
         }
     }
-    // The window's timers in 10 ms steps: tmrComConnect at the interval the collection asks for, tmrComRcv
+    // The window's timers in 10 ms steps: tmrComConnect at the interval the link reports, tmrComRcv
     // every step, tmrComLog every 100 ms while it runs.
     void Steps(int ms) {
         for (int t = 0; t < ms; t += 10) {
             m_now += 10;
             m_unit.DeliverDue(*m_port, m_now);
-            if (m_view.connectInterval != m_connectInterval) {  // QTimer::setInterval restarts the timer
-                m_connectInterval = m_view.connectInterval;
+            if (m_lamps.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
+                m_connectInterval = m_lamps.ConnectInterval();
                 m_connectDue = m_now + m_connectInterval - 10;
             }
             if (m_now >= m_connectDue) {
@@ -125,7 +121,7 @@ class WireTrace {
                 m_supervisionDue = m_now + 100;
             }
             if (m_supervising && m_now >= m_supervisionDue) {
-                m_collection->tmrComLog_Timer();
+                m_collection->SupervisionTick();
                 m_supervisionDue = m_now + 100;
             }
         }
@@ -137,13 +133,13 @@ class WireTrace {
     bool m_supervising = false;
     int m_supervisionDue = 0;
     std::ostringstream m_trace;
-    test::RecordingLinkEvents m_lamps;
+    test::PaceRecordingLinkEvents m_lamps;
     QuietCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakePortListing* m_listing = nullptr;
     test::FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
-    std::unique_ptr<LogCollection> m_collection;
+    LogCollection* m_collection = nullptr;
 };
 
 TEST(WireTrace, SessionWritesTheReferenceBytesAtTheReferenceTicks) {

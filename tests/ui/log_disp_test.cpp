@@ -29,7 +29,7 @@
 #include "data/csv_export.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/recording_link_events.h"
+#include "link/pace_recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 #include "ui/frm_log_disp.h"
@@ -117,7 +117,7 @@ class LogDispTest : public ::testing::Test {
     // Opens the window with the unit reporting `ovgrMode`.
     void Open(const char* ovgrMode = "機能あり") {
         m_link->Data().NowValue.OvgrModeText = ovgrMode;
-        m_screen = std::make_unique<frmLogDisp>(*m_link, [this](int ms) { m_intervals.push_back(ms); });
+        m_screen = std::make_unique<frmLogDisp>(*m_link);
         m_screen->SetToday([] { return QDate(2024, 1, 15); });
         m_screen->SetNotice([this](const QString& title, const QString& text) {
             m_notices.emplace_back(title, text);
@@ -146,11 +146,11 @@ class LogDispTest : public ::testing::Test {
     void SelectTab(int tab) { Find<QTabWidget>("SSTab1")->setCurrentIndex(tab); }
     QTimer* Supervision() const { return Find<QTimer>("tmrComLog"); }
 
-    // One 10 ms step: tmrComConnect at the interval the screen asked for, tmrComRcv, and tmrComLog.
+    // One 10 ms step: tmrComConnect at the interval the link reports, tmrComRcv, and tmrComLog.
     void Step() {
         m_now += 10;
         m_unit.DeliverDue(*m_port, m_now);
-        const int interval = m_intervals.empty() ? 100 : m_intervals.back();
+        const int interval = m_lamps.ConnectInterval();
         if (interval != m_connectInterval) {
             m_connectInterval = interval;
             m_connectDue = m_now - 10 + interval;
@@ -183,12 +183,11 @@ class LogDispTest : public ::testing::Test {
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    RecordingLinkEvents m_lamps;
+    PaceRecordingLinkEvents m_lamps;
     ScriptedLogUnit m_unit;
     FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
     std::unique_ptr<frmLogDisp> m_screen;
-    std::vector<int> m_intervals;
     std::vector<std::pair<QString, QString>> m_notices;
     std::int16_t m_busyAtNotice = -1;
     std::vector<std::pair<QString, QString>> m_questions;
@@ -259,7 +258,7 @@ TEST_F(LogDispTest, CollectingShowsItsStateThenFillsTheGrid) {
     m_unit.delayMs = 95;
     Click("cmdLogInport");
     EXPECT_EQ(m_link->Data().LogBusy, 1);
-    EXPECT_EQ(m_intervals, std::vector<int>{10});
+    EXPECT_EQ(m_lamps.Intervals(), std::vector<int>{10});
     EXPECT_EQ(Button("cmdLogInport")->text(), QStringLiteral("読み込み中止"));
     EXPECT_TRUE(Button("cmdLogInport")->isEnabled());
     EXPECT_FALSE(Button("cmdLogDelete")->isEnabled());
@@ -273,7 +272,7 @@ TEST_F(LogDispTest, CollectingShowsItsStateThenFillsTheGrid) {
         Step();
     }
     EXPECT_EQ(m_link->Data().LogBusy, 0);
-    EXPECT_EQ(m_intervals, (std::vector<int>{10, 100}));
+    EXPECT_EQ(m_lamps.Intervals(), (std::vector<int>{10, 100}));
     EXPECT_EQ(Button("cmdLogInport")->text(), QStringLiteral("ログ取込"));
     EXPECT_TRUE(Button("cmdLogDelete")->isEnabled());
     EXPECT_TRUE(Button("cmdLogExport")->isEnabled());
@@ -437,7 +436,7 @@ TEST_F(LogDispTest, AbortKeepsThePreviousLog) {
     EXPECT_TRUE(Button("cmdLogExport")->isEnabled());
     EXPECT_EQ(Find<QLabel>("lblLogNo")->text(), QString());
     EXPECT_EQ(m_link->Data().LogBusy, 0);
-    EXPECT_EQ(m_intervals.back(), 100);
+    EXPECT_EQ(m_lamps.Intervals().back(), 100);
     EXPECT_EQ(m_screen->GridRows(1), 178);
     EXPECT_EQ(m_screen->GridCell(1, 1, 2), QString());
     Run(1000);  // the answer on the wire comes in and changes nothing
@@ -664,7 +663,7 @@ TEST_F(LogDispTest, ClosingDuringACollectionEndsIt) {
     m_screen->close();
     EXPECT_EQ(m_link->Data().LogBusy, 0);
     EXPECT_EQ(m_link->Data().ReqCode, 0);
-    EXPECT_EQ(m_intervals.back(), 100);
+    EXPECT_EQ(m_lamps.Intervals().back(), 100);
     EXPECT_FALSE(Supervision()->isActive());
     const std::size_t sent = m_unit.RecordRequests().size();
     Run(1000);  // the late answer reaches no handler
@@ -678,7 +677,7 @@ TEST_F(LogDispTest, ClosingDuringACollectionEndsIt) {
     Run(300);
     m_screen.reset();
     EXPECT_EQ(m_link->Data().LogBusy, 0);
-    EXPECT_EQ(m_intervals.back(), 100);
+    EXPECT_EQ(m_lamps.Intervals().back(), 100);
 }
 
 TEST_F(LogDispTest, ANewWindowKeepsTheRecordsWhenTheOldOneCloses) {

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,7 +58,7 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     EXPECT_FALSE(receiveTimer->isActive());  // nothing written yet, so nothing to receive
     EXPECT_EQ(receiveTimer->interval(), 10);
     EXPECT_EQ(receiveTimer->timerType(), Qt::PreciseTimer);
-    window->SetComConnectInterval(10);
+    window->ConnectIntervalChanged(std::chrono::milliseconds(10));
     EXPECT_EQ(connectTimer->interval(), 10);
 
     EXPECT_EQ(window->Data().PortNo, -1);  // nothing listed
@@ -79,6 +80,18 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     const QString date = window->StatusPanel(5)->text();
     EXPECT_TRUE(date == today || date == yesterday) << date.toStdString();
     EXPECT_FALSE(window->StatusPanel(6)->text().isEmpty());
+}
+
+TEST(MainWindow, TheConnectTimerRunsAtThePaceTheLinkSays) {
+    auto window = MakeFakeWindow();
+    auto* connectTimer = window->findChild<QTimer*>(QStringLiteral("tmrComConnect"));
+    LogCollection& collection = window->Link().Collection();
+    collection.StartOrAbort(kTabDeviceState);
+    EXPECT_EQ(connectTimer->interval(), 10);  // set from inside the start, before the next tick
+    EXPECT_TRUE(connectTimer->isActive());
+    collection.StartOrAbort(kTabDeviceState);  // aborted
+    EXPECT_EQ(connectTimer->interval(), 100);
+    EXPECT_EQ(window->Data().LogBusy, 0);
 }
 
 TEST(MainWindow, BlinkingLampsAndTheLinkTextLeaveTheStatusBarLayoutAlone) {
