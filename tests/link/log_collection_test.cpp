@@ -16,7 +16,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/pace_recording_link_events.h"
+#include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 
@@ -148,7 +148,7 @@ class LogCollectionTest : public ::testing::Test {
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    test::PaceRecordingLinkEvents m_links;
+    test::RecordingLinkEvents m_links;
     RecordingCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakeCommPort* m_port = nullptr;

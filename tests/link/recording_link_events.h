@@ -1,9 +1,11 @@
 // LinkEvents for tests. What it can do: record every event by name, in order, with the link-down reasons and
 // the codes of requests sent and answers overdue; tell whether the link was last reported up; forget what it
-// recorded (Clear). It shows nothing.
+// recorded (Clear); keep every connect interval the link reported, so that a test's loop can stand in for
+// tmrComConnect at the pace the link says (kept apart from the events, and through Clear). It shows nothing.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -35,6 +37,9 @@ class RecordingLinkEvents : public LinkEvents {
         m_overdue.push_back(code);
     }
     void CollectionStopped() override { add("CollectionStopped"); }
+    void ConnectIntervalChanged(std::chrono::milliseconds interval) override {
+        m_intervals.push_back(static_cast<int>(interval.count()));
+    }
 
     const std::vector<std::string>& Events() const { return m_events; }
     // The events with these names only, in order.
@@ -59,6 +64,10 @@ class RecordingLinkEvents : public LinkEvents {
     const std::vector<LinkDownReason>& DownReasons() const { return m_reasons; }
     const std::vector<std::uint8_t>& RequestCodes() const { return m_requests; }
     const std::vector<std::uint8_t>& OverdueCodes() const { return m_overdue; }
+    // Connect intervals in milliseconds, in the order reported.
+    const std::vector<int>& Intervals() const { return m_intervals; }
+    // The interval tmrComConnect has now: 100 ms until the link first reports one.
+    int ConnectInterval() const { return m_intervals.empty() ? 100 : m_intervals.back(); }
     void Clear() {
         m_events.clear();
         m_reasons.clear();
@@ -73,6 +82,7 @@ class RecordingLinkEvents : public LinkEvents {
     std::vector<LinkDownReason> m_reasons;
     std::vector<std::uint8_t> m_requests;
     std::vector<std::uint8_t> m_overdue;
+    std::vector<int> m_intervals;
 };
 
 }  // namespace tessarin::test

@@ -16,7 +16,7 @@
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/log_collection.h"
-#include "link/pace_recording_link_events.h"
+#include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
@@ -133,7 +133,7 @@ class WireTrace {
     bool m_supervising = false;
     int m_supervisionDue = 0;
     std::ostringstream m_trace;
-    test::PaceRecordingLinkEvents m_lamps;
+    test::RecordingLinkEvents m_lamps;
     QuietCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakePortListing* m_listing = nullptr;

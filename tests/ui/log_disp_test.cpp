@@ -29,7 +29,7 @@
 #include "data/csv_export.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
-#include "link/pace_recording_link_events.h"
+#include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
 #include "ui/frm_log_disp.h"
@@ -183,7 +183,7 @@ class LogDispTest : public ::testing::Test {
     int m_now = 0;
     int m_connectInterval = 100;
     int m_connectDue = 100;
-    PaceRecordingLinkEvents m_lamps;
+    RecordingLinkEvents m_lamps;
     ScriptedLogUnit m_unit;
     FakeCommPort* m_port = nullptr;
     std::unique_ptr<UnitLink> m_link;
