@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/recording_link_events.h"
 #include "link/link_diagnosis.h"
 #include "link/link_doctor.h"
 #include "link/unit_link.h"
@@ -49,7 +50,6 @@ constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
 constexpr auto kLimit = 10s;  // for any reason to show: generous, only a broken link reaches it
 
-class QuietEvents : public LinkEvents {};
 
 // The program's link as the window holds it, with its doctor.
 struct WatchedLink {
@@ -87,7 +87,7 @@ struct WatchedLink {
         return FullExplanation(doctor.Diagnosis(), doctor.Seen(), link.Monitor().Now());
     }
 
-    QuietEvents events;
+    test::RecordingLinkEvents events;
     UnitLink link{events};
     LinkDoctor doctor;
 };

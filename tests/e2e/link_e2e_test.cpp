@@ -16,11 +16,11 @@
 #include "data/now_value_decoder.h"
 #include "link/class_comm.h"
 #include "link/frame_codec.h"
+#include "link/recording_link_events.h"
 #include "link/response_frames.h"
 #include "link/unit_link.h"
 #include "link/unit_port.h"
 #include "sim/simulated_unit.h"
-#include "ui/status_panels.h"
 
 namespace tessarin {
 namespace {
@@ -31,16 +31,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
-
-// Stands in for the window: the link text it would show, and how often the receive lamp would blink.
-class LatestView : public LinkEvents {
-  public:
-    void LinkUp() override { linkText = kOnLine; }
-    void LinkDown(LinkDownReason /*reason*/) override { linkText = kOffLine; }
-    void PassEnded() override { ++receiveLampChanges; }
-    std::string linkText;
-    int receiveLampChanges = 0;
-};
 
 // Each test gets its own serial-port list, so that nothing else on the machine is found.
 class LinkE2e : public ::testing::Test {
@@ -140,14 +130,14 @@ TEST_F(LinkE2e, FindsTheUnitPollsAndShowsWhatItSent) {
     sim::SimulatedUnit unit;
     unit.SetFrozenValues(true);
     ASSERT_TRUE(unit.Start());
-    LatestView view;
+    test::RecordingLinkEvents view;
     UnitLink link(view);
     link.Discover();
     EXPECT_EQ(link.Data().PortNo, ComNumber(unit));
     EXPECT_EQ(link.Data().PortDevName, "\\Device\\VCP" + std::to_string(unit.Index()));
 
     ASSERT_TRUE(RunTimers(link, 5s, [&] { return !link.Data().NowValue.FreqText.empty(); }));
-    EXPECT_EQ(view.linkText, kOnLine);
+    EXPECT_TRUE(view.ShownUp());
     ExpectSameTexts(link.Data().NowValue, Expected(unit));
     const Bytes payload = unit.LastCurrentValuePayload();
     ASSERT_GE(payload.size(), 9U);
@@ -168,27 +158,27 @@ TEST_F(LinkE2e, FindsTheUnitPollsAndShowsWhatItSent) {
 TEST_F(LinkE2e, UnplugAndPlugInAgain) {
     sim::SimulatedUnit unit;
     ASSERT_TRUE(unit.Start());
-    LatestView view;
+    test::RecordingLinkEvents view;
     UnitLink link(view);
     link.Discover();
     ASSERT_TRUE(RunTimers(link, 5s, [&] { return !link.Data().NowValue.FreqText.empty(); }));
 
     unit.Unplug();
     link.ConnectTick();
-    EXPECT_EQ(view.linkText, kOffLine);
+    EXPECT_TRUE(view.ShownDown());
     EXPECT_EQ(link.Data().LinkUp, kFalse);
     RunTimers(link, 300ms);
-    EXPECT_EQ(view.linkText, kOffLine);
+    EXPECT_TRUE(view.ShownDown());
 
     ASSERT_TRUE(unit.Plug());
     link.ConnectTick();
-    EXPECT_EQ(view.linkText, kOnLine);
+    EXPECT_TRUE(view.ShownUp());
     EXPECT_EQ(link.Data().PortNo, ComNumber(unit));
 
     // Polls reach the unit on the new line and are answered.
     unit.ClearRequests();
-    const int lampBefore = view.receiveLampChanges;
-    ASSERT_TRUE(RunTimers(link, 5s, [&] { return view.receiveLampChanges > lampBefore; }));
+    const int lampBefore = view.Count("PassEnded");
+    ASSERT_TRUE(RunTimers(link, 5s, [&] { return view.Count("PassEnded") > lampBefore; }));
     EXPECT_GE(unit.RequestCount(), 1U);
     link.ClosePort();
 }
@@ -197,12 +187,12 @@ TEST_F(LinkE2e, SilentUnitIsPolledOnceASecond) {
     sim::SimulatedUnit unit;
     unit.SetSilent(true);
     ASSERT_TRUE(unit.Start());
-    LatestView view;
+    test::RecordingLinkEvents view;
     UnitLink link(view);
     link.Discover();
     RunTimers(link, 4600ms);
-    EXPECT_EQ(view.linkText, kOnLine);  // the link text does not depend on answers
-    EXPECT_EQ(view.receiveLampChanges, 0);
+    EXPECT_TRUE(view.ShownUp());  // the link text does not depend on answers
+    EXPECT_EQ(view.Count("PassEnded"), 0);
     const auto gaps = Gaps(PollTimes(unit));
     ASSERT_GE(gaps.size(), 2U);
     for (const auto gap : gaps) {
@@ -218,7 +208,7 @@ TEST_F(LinkE2e, SplitAnswersWithNoiseAreStillAssembled) {
     unit.SetNoiseBytes(6);
     unit.SetFrozenValues(true);
     ASSERT_TRUE(unit.Start());
-    LatestView view;
+    test::RecordingLinkEvents view;
     UnitLink link(view);
     link.Discover();
     ASSERT_TRUE(RunTimers(link, 5s, [&] { return !link.Data().NowValue.FreqText.empty(); }));
@@ -226,13 +216,13 @@ TEST_F(LinkE2e, SplitAnswersWithNoiseAreStillAssembled) {
 
     // Every answer is assembled: the unit stays answered, so it is polled every fifth tick.
     unit.ClearRequests();
-    const int lampBefore = view.receiveLampChanges;
+    const int lampBefore = view.Count("PassEnded");
     const int ticksBefore = m_connectTicks;
     RunTimers(link, 2600ms);
     const int ticks = m_connectTicks - ticksBefore;
     const auto polls = static_cast<int>(PollTimes(unit).size());
     EXPECT_GE(polls, ticks / 5 - 1);
-    EXPECT_GE(view.receiveLampChanges - lampBefore, polls - 1);
+    EXPECT_GE(view.Count("PassEnded") - lampBefore, polls - 1);
     link.ClosePort();
 }
 

@@ -25,6 +25,8 @@
 
 #include "data/log_record_decoder.h"
 #include "link/log_collection.h"
+#include "link/recording_collection_view.h"
+#include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/response_frames.h"
 #include "link/unit_link.h"
@@ -37,6 +39,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
+using test::CollectionCounts;
 
 constexpr auto kReceiveInterval = 10ms;
 
@@ -74,40 +77,6 @@ long ResidentBytes() {
     return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-// Keeps the link text, the way panel 1 shows it, and tmrComConnect's interval, the way the link sets it.
-class LinkTextView : public LinkEvents {
-  public:
-    void LinkUp() override { linkText = kOnLine; }
-    void LinkDown(LinkDownReason /*reason*/) override { linkText = kOffLine; }
-    void ConnectIntervalChanged(std::chrono::milliseconds interval) override { connectInterval = interval; }
-
-    std::string linkText;
-    std::chrono::milliseconds connectInterval = kConnectIntervalNormal;
-};
-
-// How collections have ended so far.
-struct CollectionCounts {
-    int started = 0;
-    int ended = 0;
-    std::vector<std::pair<int, int>> completed;  // tab, record count
-    int failures = 0;
-};
-
-// Records what the collection shows the log screen: tmrComLog's state, and how each collection ended.
-class RecordingCollectionView : public LogCollectionView {
-  public:
-    void ShowProgress(const std::string& text) override { progress = text; }
-    void SetSupervisionRunning(bool running) override { supervising = running; }
-    void CollectionStarted(int /*tab*/) override { ++counts.started; }
-    void CollectionEnded() override { ++counts.ended; }
-    void CollectionCompleted(int tab, int recordCount) override { counts.completed.emplace_back(tab, recordCount); }
-    void ReportFailure() override { ++counts.failures; }
-
-    std::string progress;
-    bool supervising = false;
-    CollectionCounts counts;
-};
-
 // The program's core with the window's three timers: tmrComConnect at the interval the link sets,
 // tmrComRcv every 10 ms, tmrComLog every 100 ms while the collection supervises.
 class Program {
@@ -130,8 +99,9 @@ class Program {
         const auto end = Clock::now() + limit;
         for (;;) {
             const auto now = Clock::now();
-            if (m_linkView.connectInterval != m_interval) {  // a QTimer restarts when its interval changes
-                m_interval = m_linkView.connectInterval;
+            // A QTimer restarts when its interval changes.
+            if (const std::chrono::milliseconds interval(m_linkView.ConnectInterval()); interval != m_interval) {
+                m_interval = interval;
                 m_nextConnect = now + m_interval;
             }
             if (now >= m_nextConnect) {
@@ -181,13 +151,13 @@ class Program {
     UnitLink& Link() { return m_link; }
     DeviceData& Data() { return m_link.Data(); }
     LogCollection& Collection() { return m_collection; }
-    const RecordingCollectionView& View() const { return m_view; }
-    std::chrono::milliseconds ConnectInterval() const { return m_linkView.connectInterval; }
-    const std::string& LinkText() const { return m_linkView.linkText; }
+    const test::RecordingCollectionView& View() const { return m_view; }
+    std::chrono::milliseconds ConnectInterval() const { return std::chrono::milliseconds(m_linkView.ConnectInterval()); }
+    std::string LinkText() const { return m_linkView.ShownUp() ? kOnLine : kOffLine; }
 
   private:
-    LinkTextView m_linkView;
-    RecordingCollectionView m_view;
+    test::RecordingLinkEvents m_linkView;
+    test::RecordingCollectionView m_view;
     UnitLink m_link;
     LogCollection& m_collection;
     std::chrono::milliseconds m_interval = kConnectIntervalNormal;

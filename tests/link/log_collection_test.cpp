@@ -16,6 +16,7 @@
 #include "data/log_record_decoder.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
+#include "link/recording_collection_view.h"
 #include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
@@ -26,50 +27,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using ::testing::Each;
 using ::testing::ElementsAre;
+using test::RecordingCollectionView;
 using ::testing::StartsWith;
-
-// A LogCollectionView for tests. What it can do: keep lblLogNo's caption and the caption after every
-// supervision tick (the harness samples it), whether tmrComLog runs and since when, the collecting look, and
-// every completion and failure report.
-class RecordingCollectionView : public LogCollectionView {
-  public:
-    explicit RecordingCollectionView(const int& now) : m_now(now) {}
-
-    void ShowProgress(const std::string& text) override { label = text; }
-    void SetSupervisionRunning(bool running) override {
-        supervising = running;
-        supervisionSince = m_now;
-    }
-    void CollectionStarted(int tab) override {
-        collecting = true;
-        startedTabs.push_back(tab);
-    }
-    void CollectionEnded() override { collecting = false; }
-    void CollectionCompleted(int tab, int recordCount) override { completions.push_back({tab, recordCount}); }
-    void ReportFailure() override {
-        // The supervision must be stopped when the message box opens; the rest waits for the user.
-        failuresWhileSupervising += supervising ? 1 : 0;
-        collectingAtFailure = collecting;
-        ++failures;
-        if (whileReporting) {
-            whileReporting();
-        }
-    }
-
-    std::string label;
-    bool supervising = false;
-    int supervisionSince = 0;
-    bool collecting = false;
-    std::vector<int> startedTabs;
-    std::vector<std::pair<int, int>> completions;
-    int failures = 0;
-    int failuresWhileSupervising = 0;
-    bool collectingAtFailure = false;
-    std::function<void()> whileReporting;  // runs as if the message box's modal loop were open
-
-  private:
-    const int& m_now;
-};
 
 class LogCollectionTest : public ::testing::Test {
   protected:
@@ -171,8 +130,8 @@ TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
     EXPECT_EQ(m_unit.RecordRequests(), expected);
     // No poll in between; one may follow the last record before the supervision tick notices it.
     EXPECT_THAT(FirstRequests(100), Each(::testing::Field(&test::ScriptedLogUnit::Request::code, 4)));
-    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
-    EXPECT_EQ(m_view.failures, 0);
+    EXPECT_THAT(m_view.counts.completed, ElementsAre(std::pair{0, 100}));
+    EXPECT_EQ(m_view.counts.failures, 0);
     EXPECT_EQ(Data().LogLines[1],
               "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0");
     EXPECT_THAT(Data().LogLines[100], StartsWith("100,確定,"));
@@ -218,13 +177,13 @@ TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_THAT(m_labels, ElementsAre("ログNo：1", "", "ログNo：1-1", "", "ログNo：1-2", "", "ログNo：1-3", ""));
-    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_EQ(m_view.failuresWhileSupervising, 0);
     EXPECT_TRUE(m_view.collectingAtFailure);
     EXPECT_EQ(reqCodeAtFailure, kReqAwaitingRecord);
     EXPECT_EQ(busyAtFailure, 1);
     EXPECT_EQ(writesAfterOneSecond, writesAtFailure) << "nothing is written while the message is up";
-    EXPECT_TRUE(m_view.completions.empty());
+    EXPECT_TRUE(m_view.counts.completed.empty());
     EXPECT_EQ(Data().ReqCode, kReqNone);
     // Each time-out was reported, then the stop, once.
     EXPECT_EQ(m_links.OverdueCodes(), Bytes(4, kReqMinorFaultRecord));
@@ -232,7 +191,7 @@ TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
     ExpectIdle();
 
     Run(2000);  // no further report, no further record request; the polls are back
-    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
     EXPECT_GT(m_port->Writes().size(), writesAfterOneSecond);
 }
@@ -254,7 +213,7 @@ TEST_F(LogCollectionTest, ResendDiscardsAPartlyReceivedAnswer) {
     }
     EXPECT_TRUE(held().empty());
     ASSERT_TRUE(RunToEnd());
-    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{0, 100}));
+    EXPECT_THAT(m_view.counts.completed, ElementsAre(std::pair{0, 100}));
 }
 
 struct FaultCase {
@@ -279,8 +238,8 @@ TEST_P(LogCollectionFaults, Sendings) {
     Start(c.tab);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), c.sendings);
-    EXPECT_EQ(m_view.completions, c.completions);
-    EXPECT_EQ(m_view.failures, c.completions.empty() ? 1 : 0);
+    EXPECT_EQ(m_view.counts.completed, c.completions);
+    EXPECT_EQ(m_view.counts.failures, c.completions.empty() ? 1 : 0);
     ExpectIdle();
 }
 
@@ -363,8 +322,8 @@ TEST_F(LogCollectionTest, AbortMidwayRestoresIdleAndIgnoresTheLateAnswer) {
     EXPECT_EQ(Data().LogLines[20], "");
     EXPECT_EQ(Data().SendData[0], nextRecord);
     EXPECT_EQ(m_unit.RecordRequests().size(), 20U);
-    EXPECT_TRUE(m_view.completions.empty());
-    EXPECT_EQ(m_view.failures, 0);
+    EXPECT_TRUE(m_view.counts.completed.empty());
+    EXPECT_EQ(m_view.counts.failures, 0);
     ExpectIdle();
 }
 
@@ -373,14 +332,14 @@ TEST_F(LogCollectionTest, AnswerAfterTheFailureChangesNothing) {
     m_unit.delayMs = 500;  // the fourth sending's answer comes after the failure
     Start(kTabOvgr);
     ASSERT_TRUE(RunToEnd());
-    ASSERT_EQ(m_view.failures, 1);
+    ASSERT_EQ(m_view.counts.failures, 1);
     ASSERT_FALSE(m_unit.pending.empty());
     Run(1000);
     EXPECT_TRUE(m_unit.pending.empty());
     EXPECT_EQ(Data().LogLines[1], "");
     EXPECT_EQ(Data().ReqCode, kReqNone);
     EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
-    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_view.counts.failures, 1);
     ExpectIdle();
 }
 
@@ -394,7 +353,7 @@ TEST_F(LogCollectionTest, SecondCollectionAfterAbortStartsFromRecordOne) {
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_THAT(FirstRequests(10), Each(::testing::Field(&test::ScriptedLogUnit::Request::code, 5)));
-    EXPECT_THAT(m_view.completions, ElementsAre(std::pair{kTabOvgr, 10}));
+    EXPECT_THAT(m_view.counts.completed, ElementsAre(std::pair{kTabOvgr, 10}));
 }
 
 TEST_F(LogCollectionTest, WindowClosingEndsTheCollection) {
@@ -418,7 +377,7 @@ TEST_F(LogCollectionTest, ScreenGoingWhileItsFailureIsShownEndsTheCollectionQuie
     Start(kTabOvgr);
     ASSERT_TRUE(RunToEnd());
     // Wound down in the shared records; the screen is not called again, and the lamps are left as they are.
-    EXPECT_EQ(m_view.failures, 1);
+    EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_TRUE(m_view.collecting);
     EXPECT_EQ(m_links.Count("CollectionStopped"), 0);
     EXPECT_EQ(Data().LogBusy, 0);
@@ -451,9 +410,9 @@ TEST_F(LogCollectionTest, ANewerScreenTakesOverAndNoneNeedWatch) {
     ASSERT_TRUE(m_collection->Running());
     ASSERT_TRUE(runSupervised());
     EXPECT_EQ(newer.startedTabs, std::vector<int>{kTabDeviceState});
-    EXPECT_THAT(newer.completions, ElementsAre(std::pair{kTabDeviceState, 10}));
+    EXPECT_THAT(newer.counts.completed, ElementsAre(std::pair{kTabDeviceState, 10}));
     EXPECT_TRUE(m_view.startedTabs.empty());
-    EXPECT_TRUE(m_view.completions.empty());
+    EXPECT_TRUE(m_view.counts.completed.empty());
 
     // Unwatched, a collection runs as well and says its pace all the same.
     m_collection->DetachView(newer);
@@ -462,8 +421,8 @@ TEST_F(LogCollectionTest, ANewerScreenTakesOverAndNoneNeedWatch) {
     EXPECT_THAT(Data().LogLines[10], StartsWith("10,"));
     EXPECT_EQ(Data().LogBusy, 0);
     EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100, 10, 100}));
-    EXPECT_EQ(newer.completions.size(), 1U);  // the screens that went are shown nothing
-    EXPECT_TRUE(m_view.completions.empty());
+    EXPECT_EQ(newer.counts.completed.size(), 1U);  // the screens that went are shown nothing
+    EXPECT_TRUE(m_view.counts.completed.empty());
 }
 
 TEST_F(LogCollectionTest, ClearRequests) {

@@ -16,6 +16,7 @@
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "link/log_collection.h"
+#include "link/recording_collection_view.h"
 #include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/scripted_log_unit.h"
@@ -26,19 +27,6 @@ namespace tessarin {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// The log screen as far as the collection needs one: whether it supervises.
-class QuietCollectionView : public LogCollectionView {
-  public:
-    void ShowProgress(const std::string& /*text*/) override {}
-    void SetSupervisionRunning(bool running) override { supervising = running; }
-    void CollectionStarted(int /*tab*/) override {}
-    void CollectionEnded() override {}
-    void CollectionCompleted(int /*tab*/, int /*recordCount*/) override {}
-    void ReportFailure() override {}
-
-    bool supervising = false;
-};
 
 class WireTrace {
   public:
@@ -134,7 +122,7 @@ class WireTrace {
     int m_supervisionDue = 0;
     std::ostringstream m_trace;
     test::RecordingLinkEvents m_lamps;
-    QuietCollectionView m_view;
+    test::RecordingCollectionView m_view;
     test::ScriptedLogUnit m_unit;
     test::FakePortListing* m_listing = nullptr;
     test::FakeCommPort* m_port = nullptr;

@@ -492,7 +492,6 @@ class ScopedRuntimeDir {
     std::string m_path;
 };
 
-class IgnoringView : public LinkEvents {};
 
 // Stands in for the window's two timers (faster than theirs; nothing here depends on the pace) until
 // `done` holds; false after a generous time-out.
@@ -533,7 +532,7 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
     unit.SetOvgrFunction(true);
     unit.SetFrozenValues(true);
 
-    IgnoringView view;
+    test::RecordingLinkEvents view;
     UnitLink link(view);
     link.Discover();
     DeviceData& data = link.Data();
