@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
@@ -116,8 +117,25 @@ std::pair<QLabel*, QLabel*> frmNowValue::addPair(QHBoxLayout* row, const NowValu
     return {titleLabel, value};
 }
 
+namespace {
+
+// The fields the labels are made from.
+auto ShownFields(const NowValueRecord& now) {
+    return std::tie(now.V0Text, now.I0Text, now.PhaseText, now.FreqText, now.DetectProgress, now.ConfirmCount,
+                    now.DetectModeText, now.V0LevelText, now.I0LevelText, now.PhaseRangeText, now.DetectTimeText,
+                    now.OvgrStateText, now.AlarmOut1Text, now.AlarmOut2Text, now.CyclicDispText,
+                    now.LogOverwriteText, now.OvgrModeText);
+}
+
+}  // namespace
+
 void frmNowValue::RefreshNowValue() {
     const NowValueRecord& now = m_data.NowValue;
+    if (m_shownOnce && ShownFields(now) == ShownFields(m_shown)) {
+        return;
+    }
+    m_shown = now;
+    m_shownOnce = true;
     const bool ovgr = HasOvgrFunction(now);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i]->ovgrOnly) {

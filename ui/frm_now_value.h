@@ -45,6 +45,10 @@ class frmNowValue : public QWidget {
 
     // The value label of each item and the items themselves, in the order of NowValueGroups().
     std::vector<QLabel*> m_values;
+    // What the labels show now; a tick that finds the same texts in NowValue leaves them alone (the timer
+    // ticks ten times a second, the unit answers twice).
+    NowValueRecord m_shown;
+    bool m_shownOnce = false;
     std::vector<QLabel*> m_titles;
     std::vector<const NowValueItem*> m_items;
 };
