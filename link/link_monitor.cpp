@@ -65,19 +65,50 @@ std::string FrameMeaning(std::span<const std::uint8_t> frame) {
     const char* meaning = "不明";
     bool numbered = false;
     switch (code) {
-        case kReqPoll: meaning = "現在値要求"; break;
-        case kReqClearMinorFaultLog: meaning = "微地絡ログ消去"; break;
-        case kReqClearOvgrLog: meaning = "ＯＶＧＲログ消去"; break;
-        case kReqWriteSettings: meaning = "設定書込"; break;
-        case kReqMinorFaultRecord: meaning = "微地絡ログ要求"; numbered = true; break;
-        case kReqOvgrRecord: meaning = "ＯＶＧＲログ要求"; numbered = true; break;
-        case kReqDeviceStateRecord: meaning = "装置状態ログ要求"; numbered = true; break;
-        case kReqInitialise: meaning = "設定初期化"; break;
-        case kRespNowValue: meaning = "現在値"; break;
-        case kRespRecordFirst: meaning = "微地絡ログ"; numbered = true; break;
-        case kRespRecordFirst + 1: meaning = "ＯＶＧＲログ"; numbered = true; break;
-        case kRespRecordLast: meaning = "装置状態ログ"; numbered = true; break;
-        default: break;
+        case kReqPoll:
+            meaning = "現在値要求";
+            break;
+        case kReqClearMinorFaultLog:
+            meaning = "微地絡ログ消去";
+            break;
+        case kReqClearOvgrLog:
+            meaning = "ＯＶＧＲログ消去";
+            break;
+        case kReqWriteSettings:
+            meaning = "設定書込";
+            break;
+        case kReqMinorFaultRecord:
+            meaning = "微地絡ログ要求";
+            numbered = true;
+            break;
+        case kReqOvgrRecord:
+            meaning = "ＯＶＧＲログ要求";
+            numbered = true;
+            break;
+        case kReqDeviceStateRecord:
+            meaning = "装置状態ログ要求";
+            numbered = true;
+            break;
+        case kReqInitialise:
+            meaning = "設定初期化";
+            break;
+        case kRespNowValue:
+            meaning = "現在値";
+            break;
+        case kRespRecordFirst:
+            meaning = "微地絡ログ";
+            numbered = true;
+            break;
+        case kRespRecordFirst + 1:
+            meaning = "ＯＶＧＲログ";
+            numbered = true;
+            break;
+        case kRespRecordLast:
+            meaning = "装置状態ログ";
+            numbered = true;
+            break;
+        default:
+            break;
     }
     char head[8];
     std::snprintf(head, sizeof head, "%02Xh ", code);

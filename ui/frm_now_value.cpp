@@ -123,8 +123,8 @@ namespace {
 auto ShownFields(const NowValueRecord& now) {
     return std::tie(now.V0Text, now.I0Text, now.PhaseText, now.FreqText, now.DetectProgress, now.ConfirmCount,
                     now.DetectModeText, now.V0LevelText, now.I0LevelText, now.PhaseRangeText, now.DetectTimeText,
-                    now.OvgrStateText, now.AlarmOut1Text, now.AlarmOut2Text, now.CyclicDispText,
-                    now.LogOverwriteText, now.OvgrModeText);
+                    now.OvgrStateText, now.AlarmOut1Text, now.AlarmOut2Text, now.CyclicDispText, now.LogOverwriteText,
+                    now.OvgrModeText);
 }
 
 }  // namespace

@@ -35,8 +35,7 @@ namespace {
 // often would repaint the list several times per poll, which costs more than the rest of the program idle.
 constexpr int kRefreshMs = 1000;
 
-constexpr const char* kColumnTitles[MonitorTableModel::ColumnCount] = {"時刻", "方向", "長さ", "内容（16進）",
-                                                                        "意味"};
+constexpr const char* kColumnTitles[MonitorTableModel::ColumnCount] = {"時刻", "方向", "長さ", "内容（16進）", "意味"};
 
 struct CounterItem {
     const char* title;
@@ -200,8 +199,7 @@ void MonitorCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->save();
     painter->setClipRect(area);
     painter->setFont(cell.font);
-    painter->setPen(selected ? cell.palette.color(QPalette::HighlightedText)
-                             : cell.palette.color(QPalette::Text));
+    painter->setPen(selected ? cell.palette.color(QPalette::HighlightedText) : cell.palette.color(QPalette::Text));
     if (!selected) {
         const QVariant foreground = index.data(Qt::ForegroundRole);
         if (foreground.canConvert<QColor>()) {
@@ -231,7 +229,8 @@ frmLinkDoctor::frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWi
     setWindowTitle(QString::fromUtf8(kLinkDoctorCaption));
     setFont(UiFont(kPointSizeControls));
     m_chooseFile = [this] {
-        return AskSaveFileNameConfirmed(this, QStringLiteral("通信記録.txt"), QStringLiteral("テキストファイル(*.txt)"), QStringLiteral("txt"));
+        return AskSaveFileNameConfirmed(this, QStringLiteral("通信記録.txt"), QStringLiteral("テキストファイル(*.txt)"),
+                                        QStringLiteral("txt"));
     };
     m_notice = [this](const QString& message) { QMessageBox::warning(this, windowTitle(), message); };
     // The monitor's clock is steady; the rows show the time of day it stood for when the window opened.
@@ -284,8 +283,7 @@ void frmLinkDoctor::buildControls() {
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // A fixed size with room for large counts: a count that changes then repaints its own label only,
         // where a label that may change size makes the window lay itself out again at every poll.
-        value->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")),
-                            fontMetrics().height() + 2);
+        value->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")), fontMetrics().height() + 2);
         grid->addWidget(new QLabel(QString::fromUtf8(item.title)), i / kPairsPerRow, (i % kPairsPerRow) * 2);
         grid->addWidget(value, i / kPairsPerRow, (i % kPairsPerRow) * 2 + 1);
         m_counterValues.push_back(value);
@@ -293,9 +291,9 @@ void frmLinkDoctor::buildControls() {
     }
     m_lblRoundTrip = new QLabel;
     m_lblRoundTrip->setObjectName(QStringLiteral("lblRoundTrip"));
-    m_lblRoundTrip->setFixedSize(
-        fontMetrics().horizontalAdvance(QStringLiteral("ポーリング応答時間：最新 00000 ms　平均 00000.0 ms　最大 00000 ms")),
-        fontMetrics().height() + 2);
+    m_lblRoundTrip->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral(
+                                     "ポーリング応答時間：最新 00000 ms　平均 00000.0 ms　最大 00000 ms")),
+                                 fontMetrics().height() + 2);
     grid->addWidget(m_lblRoundTrip, (i + kPairsPerRow - 1) / kPairsPerRow, 0, 1, kPairsPerRow * 2);
 
     auto* framesBox = new QGroupBox(QStringLiteral("通信記録（最新%1件）").arg(kMonitorFrames));
@@ -347,7 +345,8 @@ void frmLinkDoctor::buildControls() {
     m_lblFrameCount = new QLabel;
     m_lblFrameCount->setObjectName(QStringLiteral("lblFrameCount"));
     m_lblFrameCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_lblFrameCount->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("00000 件")), fontMetrics().height() + 2);
+    m_lblFrameCount->setFixedSize(fontMetrics().horizontalAdvance(QStringLiteral("00000 件")),
+                                  fontMetrics().height() + 2);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdPause);
     buttons->addWidget(cmdClear);

@@ -7,8 +7,8 @@
 #include <QAbstractTableModel>
 #include <QFont>
 #include <QStaticText>
-#include <QStyledItemDelegate>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <QWidget>
 #include <array>
 #include <deque>
@@ -138,7 +138,7 @@ class frmLinkDoctor : public QWidget {
     bool m_countersShown = false;
     static constexpr std::uint64_t kNeverShown = ~std::uint64_t{0};
     std::uint64_t m_shownSeen = kNeverShown;  // the monitor's count when the rows were taken
-    std::uint64_t m_clearedBefore = 0;  // frames numbered below this were cleared from view
+    std::uint64_t m_clearedBefore = 0;        // frames numbered below this were cleared from view
     QString m_shownExplanation;
 };
 

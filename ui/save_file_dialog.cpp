@@ -48,8 +48,9 @@ QString AskSaveFileNameConfirmed(QWidget* parent, const QString& proposedName, c
                                  const QString& defaultSuffix) {
     const QString name = AskSaveFileName(parent, proposedName, filter, defaultSuffix);
     if (!name.isEmpty() && QFileInfo::exists(name) &&
-        ShowMsgDialog(QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 \r\n上書きしますか？"),
-                      QStringLiteral("確認"), parent) == kDlgCancel) {
+        ShowMsgDialog(
+            QStringLiteral("既に同じファイル名「") + name + QStringLiteral("」が存在します。 \r\n上書きしますか？"),
+            QStringLiteral("確認"), parent) == kDlgCancel) {
         return {};
     }
     return name;

@@ -203,7 +203,8 @@ frmTrend::frmTrend(QWidget* parent) : QWidget(parent, Qt::Window), m_history(kCa
     setFont(UiFont(kPointSizeControls));
     // Recording starts the file afresh, so an existing one is replaced only when the user says so.
     m_chooseFile = [this] {
-        return AskSaveFileNameConfirmed(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"), QStringLiteral("csv"));
+        return AskSaveFileNameConfirmed(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"),
+                                        QStringLiteral("csv"));
     };
     m_notice = [this](const QString& message) {
         QMessageBox::warning(this, QString::fromUtf8(kProgramTitle), message);

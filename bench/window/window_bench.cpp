@@ -321,9 +321,8 @@ void measureDoctor() {
             QTimer::singleShot(g_windowSeconds * 1000, qApp, [window, cpuBefore, before] {
                 const double wall = std::chrono::duration<double>(Clock::now() - before).count();
                 print("doctor_cpu_percent", (processCpuSeconds() - cpuBefore) / wall * 100.0);
-                finish(window->LinkDoctorWindow() != nullptr && window->LinkDoctorWindow()->Model().rowCount() > 0
-                           ? 0
-                           : 1);
+                finish(window->LinkDoctorWindow() != nullptr && window->LinkDoctorWindow()->Model().rowCount() > 0 ? 0
+                                                                                                                   : 1);
             });
         });
     });
@@ -372,8 +371,9 @@ int main(int argc, char** argv) {
         g_mode = mode == "windows" ? Mode::Windows : Mode::Doctor;
         g_windowSeconds = std::max(1, std::atoi(argv[2]));
     } else if (mode != "start") {
-        QTextStream(stderr) << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds> | doctor <seconds>"
-                            << Qt::endl;
+        QTextStream(stderr)
+            << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds> | doctor <seconds>"
+            << Qt::endl;
         return 2;
     }
     int qtArgc = 1;

@@ -33,9 +33,9 @@
 #include <thread>
 #include <vector>
 
-#include "link/recording_link_events.h"
 #include "link/link_diagnosis.h"
 #include "link/link_doctor.h"
+#include "link/recording_link_events.h"
 #include "link/unit_link.h"
 #include "sim/sim_test_support.h"
 #include "sim/simulated_unit.h"
@@ -49,7 +49,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
 constexpr auto kLimit = 10s;  // for any reason to show: generous, only a broken link reaches it
-
 
 // The program's link as the window holds it, with its doctor.
 struct WatchedLink {

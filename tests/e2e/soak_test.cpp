@@ -152,7 +152,9 @@ class Program {
     DeviceData& Data() { return m_link.Data(); }
     LogCollection& Collection() { return m_collection; }
     const test::RecordingCollectionView& View() const { return m_view; }
-    std::chrono::milliseconds ConnectInterval() const { return std::chrono::milliseconds(m_linkView.ConnectInterval()); }
+    std::chrono::milliseconds ConnectInterval() const {
+        return std::chrono::milliseconds(m_linkView.ConnectInterval());
+    }
     std::string LinkText() const { return m_linkView.ShownUp() ? kOnLine : kOffLine; }
 
   private:

@@ -25,9 +25,9 @@ namespace tessarin {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using test::RecordingCollectionView;
 using ::testing::Each;
 using ::testing::ElementsAre;
-using test::RecordingCollectionView;
 using ::testing::StartsWith;
 
 class LogCollectionTest : public ::testing::Test {

@@ -83,8 +83,8 @@ TEST_F(LinkDoctorWindowTest, ReasonInTooltipAndWindowFollowsTheLine) {
     StartUnit(true);
     ASSERT_TRUE(WaitForReason(LinkReason::NoAnswer));
     EXPECT_TRUE(Tooltip().startsWith(QStringLiteral("ポートは開いていますが、本体が応答しません")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Text(doctor, "lblExplanation").contains(QStringLiteral("応答がない時間")); },
-                                kPatienceMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return Text(doctor, "lblExplanation").contains(QStringLiteral("応答がない時間")); }, kPatienceMs));
     EXPECT_EQ(Text(doctor, "lblLinkState"), QStringLiteral("ON LINE"));
 
     m_unit->SetSilent(false);
@@ -115,8 +115,8 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_TRUE(cell(poll, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF 00 14 00")));
     EXPECT_EQ(cell(answer, MonitorTableModel::ColDirection), QStringLiteral("← 受信"));
     EXPECT_TRUE(cell(answer, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF A0 ")));
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return !Text(doctor, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !Text(doctor, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
 
     // The list follows the newest frame; scrolled up by the user, it stays where they put it.
     auto* grid = doctor->findChild<QTableView*>(QStringLiteral("grdFrames"));
@@ -125,8 +125,8 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(bar->value(), bar->maximum());
     bar->setValue(0);
     const std::uint64_t before = m_window->Link().Monitor().Seen();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() > 0 && lastNumberShown(model) >= before + 1; },
-                                kPatienceMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return model.rowCount() > 0 && lastNumberShown(model) >= before + 1; }, kPatienceMs));
     EXPECT_EQ(bar->value(), 0);
     bar->setValue(bar->maximum());
     const std::uint64_t after = m_window->Link().Monitor().Seen();
@@ -209,8 +209,8 @@ TEST(MonitorTableModelTest, RowsFollowTheRingAcrossWrapsAndClears) {
     model.Follow(monitor, 15);
     EXPECT_EQ(numbers(), (std::vector<std::uint64_t>{15}));
     EXPECT_EQ(model.RowText(0), QStringLiteral("09:00:00.000\t送信 →\t3\tFF 00 14\t00h 現在値要求")
-                                    .replace(QStringLiteral("09:00:00.000"),
-                                             QDateTime::fromMSecsSinceEpoch(0).toString(QStringLiteral("HH:mm:ss.zzz"))));
+                                    .replace(QStringLiteral("09:00:00.000"), QDateTime::fromMSecsSinceEpoch(0).toString(
+                                                                                 QStringLiteral("HH:mm:ss.zzz"))));
 }
 
 }  // namespace

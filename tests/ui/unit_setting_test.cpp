@@ -492,7 +492,6 @@ class ScopedRuntimeDir {
     std::string m_path;
 };
 
-
 // Stands in for the window's two timers (faster than theirs; nothing here depends on the pace) until
 // `done` holds; false after a generous time-out.
 bool TickUntil(UnitLink& link, const std::function<bool()>& done) {

@@ -12,18 +12,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QPixmap>
-#include <QTextStream>
 #include <QLabel>
+#include <QPixmap>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QThread>
 #include <QToolTip>
-#include <fcntl.h>
 #include <memory>
 
 #include "link/class_comm.h"
@@ -57,8 +57,8 @@ class Scene {
 
     void Open(UnitLink::CommFactory makeComm = {}) {
         if (makeComm) {
-            m_window = std::make_unique<frmMidMain>(MakeSystemPortListing(), std::move(makeComm),
-                                                    DefaultPictureFolder());
+            m_window =
+                std::make_unique<frmMidMain>(MakeSystemPortListing(), std::move(makeComm), DefaultPictureFolder());
         } else {
             m_window = std::make_unique<frmMidMain>();
         }

@@ -29,9 +29,9 @@
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
 #include "ui/frm_unit_setting.h"
+#include "ui/link_doctor_window.h"
 #include "ui/phasor_window.h"
 #include "ui/tools/shots_support.h"
-#include "ui/link_doctor_window.h"
 #include "ui/trend_window.h"
 #ifdef TESSARIN_DOCTOR_SHOTS
 #include "ui/tools/doctor_shots.h"
