@@ -25,6 +25,8 @@ enum class LinkReason {
 struct PortHolder {
     int pid = 0;
     std::string name;
+
+    bool operator==(const PortHolder&) const = default;
 };
 
 struct LinkObservations {
@@ -52,6 +54,8 @@ struct LinkObservations {
     std::int64_t unansweredSinceMs = 0;
     std::uint64_t badFramesSinceValid = 0;
     bool answered = false;  // a valid frame came since the port was opened
+
+    bool operator==(const LinkObservations&) const = default;
 };
 
 struct LinkDiagnosis {
@@ -60,6 +64,8 @@ struct LinkDiagnosis {
     bool groupAddedSinceLogin = false;
     // The command that fixes it, to be shown (never run); "" when there is none.
     std::string fixCommand;
+
+    bool operator==(const LinkDiagnosis&) const = default;
 };
 
 // Unanswered polls in a row after which a silent unit is reported.
