@@ -411,16 +411,7 @@ TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
     auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
     NowValueRecord& now = window->Data().NowValue;
-    now.DetectModeText = "V0 & I0";
-    now.V0LevelText = "2% (76.2V)";
-    now.I0LevelText = "100mA";
-    now.PhaseRangeText = "-60°～120°";
-    now.DetectTimeText = "0.04秒";
-    now.ConfirmCount = 3;
-    now.CyclicDispText = "しない";
-    now.LogOverwriteText = "する";
-    now.AlarmOut1Text = "微地絡";
-    now.AlarmOut2Text = "ＧＲ自己診断異常";
+    now = WorkedExampleReport();
     window->Data().LinkUp = kTrue;
     const std::vector<std::uint8_t> answer{0xFF, kRespNowValue, 0x1E};
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "data/device_data.h"
 #include "link/fake_comm_port.h"
 #include "link/fake_port_listing.h"
 #include "ui/frm_mid_main.h"
@@ -93,6 +94,39 @@ void WhenModalShows(std::function<void(T*)> act) {
         }
     });
     poll->start();
+}
+
+// A unit that reports every setting, the OVGR function included.
+inline NowValueRecord FullReport() {
+    NowValueRecord now;
+    now.DetectModeText = "V0のみ";
+    now.V0LevelText = "10% (381.0V)";
+    now.I0LevelText = "600mA";
+    now.PhaseRangeText = "-45°～135°";
+    now.DetectTimeText = "0.50秒";
+    now.ConfirmCount = 10;
+    now.CyclicDispText = "する";
+    now.LogOverwriteText = "しない";
+    now.AlarmOut1Text = "OVGR";
+    now.AlarmOut2Text = "微地絡";
+    now.OvgrModeText = "機能あり";
+    return now;
+}
+
+// What the unit reports after taking the worked example's settings.
+inline NowValueRecord WorkedExampleReport() {
+    NowValueRecord now = FullReport();
+    now.DetectModeText = "V0 & I0";
+    now.V0LevelText = "2% (76.2V)";
+    now.I0LevelText = "100mA";
+    now.PhaseRangeText = "-60°～120°";
+    now.DetectTimeText = "0.04秒";
+    now.ConfirmCount = 3;
+    now.CyclicDispText = "しない";
+    now.LogOverwriteText = "する";
+    now.AlarmOut1Text = "微地絡";
+    now.AlarmOut2Text = "ＧＲ自己診断異常";
+    return now;
 }
 
 }  // namespace tessarin::test

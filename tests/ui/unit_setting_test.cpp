@@ -62,30 +62,13 @@ QStringList Entries(const QComboBox* list) {
     return out;
 }
 
-// A unit that reports every setting, the OVGR function included.
-NowValueRecord FullReport() {
-    NowValueRecord now;
-    now.DetectModeText = "V0のみ";
-    now.V0LevelText = "10% (381.0V)";
-    now.I0LevelText = "600mA";
-    now.PhaseRangeText = "-45°～135°";
-    now.DetectTimeText = "0.50秒";
-    now.ConfirmCount = 10;
-    now.CyclicDispText = "する";
-    now.LogOverwriteText = "しない";
-    now.AlarmOut1Text = "OVGR";
-    now.AlarmOut2Text = "微地絡";
-    now.OvgrModeText = "機能あり";
-    return now;
-}
-
 class UnitSetting : public ::testing::Test {
   protected:
     // Opens the screen as the main window does: Form_Load, then Value_Click_getdata.
     void Open() { OpenOn(m_data); }
     // Opens the screen on a unit that is ON LINE and has reported every setting: no list is red.
     void OpenReported() {
-        m_data.NowValue = FullReport();
+        m_data.NowValue = test::FullReport();
         m_data.LinkUp = kTrue;
         Open();
     }
@@ -211,7 +194,7 @@ TEST_F(UnitSetting, OpenedBeforeAnyReportShowsEveryFallbackInRedAndThePcDate) {
 }
 
 TEST_F(UnitSetting, AUnitWithOvgrGetsThreeAlarmEntriesAndItsReportSelected) {
-    m_data.NowValue = FullReport();
+    m_data.NowValue = test::FullReport();
     Open();
     EXPECT_EQ(Entries(Para1(6)), QStringList({"微地絡", "ＧＲ自己診断異常", "ＯＶＧＲ"}));
     EXPECT_EQ(Entries(Para1(7)), QStringList({"微地絡", "ＧＲ自己診断異常", "ＯＶＧＲ"}));
@@ -232,7 +215,7 @@ TEST_F(UnitSetting, RedMarkingLastsUntilTheNextRefreshWhichLeavesTheClockAlone) 
     Option(1)->click();
     Choose(Para2(2), "30");
     Choose(Para2(4), "17");
-    m_data.NowValue = FullReport();
+    m_data.NowValue = test::FullReport();
     m_data.NowValue.AlarmOut1Text = "微地絡";  // the screen opened with the two-entry lists
     Click("cmdNowValue");
     EXPECT_EQ(SettingTexts(), QStringList({"V0のみ", "10% (381.0V)", "600mA", "-45°～135°", "0.50秒", "10回", "する",
@@ -271,7 +254,7 @@ TEST_F(UnitSetting, UnmatchedReportsFallBackInRed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_data.NowValue = FullReport();
+        m_data.NowValue = test::FullReport();
         m_data.NowValue.OvgrModeText = c.ovgrFunction ? "機能あり" : "機能なし";
         c.change(m_data.NowValue);
         Open();
@@ -576,22 +559,6 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
 namespace tessarin {
 namespace {
 
-// What the unit reports after taking the worked example's settings.
-NowValueRecord WorkedExampleReport() {
-    NowValueRecord now = FullReport();
-    now.DetectModeText = "V0 & I0";
-    now.V0LevelText = "2% (76.2V)";
-    now.I0LevelText = "100mA";
-    now.PhaseRangeText = "-60°～120°";
-    now.DetectTimeText = "0.04秒";
-    now.ConfirmCount = 3;
-    now.CyclicDispText = "しない";
-    now.LogOverwriteText = "する";
-    now.AlarmOut1Text = "微地絡";
-    now.AlarmOut2Text = "ＧＲ自己診断異常";
-    return now;
-}
-
 class UnitSettingChecks : public UnitSetting {
   protected:
     void UseFile(const QString& name) {
@@ -676,7 +643,7 @@ TEST_F(UnitSettingChecks, FileRoundTripAndWhatALoadCannotApply) {
 
     // The same file on a unit without the OVGR function: alarm 1 cannot be "ＯＶＧＲ".
     DeviceData noOvgr;
-    noOvgr.NowValue = WorkedExampleReport();
+    noOvgr.NowValue = test::WorkedExampleReport();
     noOvgr.NowValue.OvgrModeText = "機能なし";
     OpenOn(noOvgr);
     UseFile(m_dir.filePath(QStringLiteral("site.json")));
@@ -750,7 +717,7 @@ TEST_F(UnitSettingChecks, TheCheckedWriteShowsEachOutcome) {
         m_screen->NowValueArrived();
         m_screen->NowValueArrived();
         m_screen->RequestWent(kReqWriteSettings);
-        m_data.NowValue = c.taken ? WorkedExampleReport() : FullReport();
+        m_data.NowValue = c.taken ? test::WorkedExampleReport() : test::FullReport();
         for (int i = 0; i < c.answers; ++i) {
             m_screen->NowValueArrived();
         }
