@@ -6,7 +6,9 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -22,6 +24,7 @@
 
 namespace tessarin {
 
+#ifndef _WIN32
 namespace {
 
 constexpr const char* kLockFileName = "tessarin.lock";
@@ -41,15 +44,40 @@ bool MakePrivateFolder(const QString& path) {
 }
 
 }  // namespace
+#endif
+
+#ifdef _WIN32
+
+QString SingleInstanceName() { return QStringLiteral("Local\\Tessarin.SingleInstance"); }
+
+InstanceLock::InstanceLock(const QString& where) : m_fileName(where) {}
+
+InstanceLock::~InstanceLock() {
+    if (m_mutex != nullptr) {
+        CloseHandle(static_cast<HANDLE>(m_mutex));
+    }
+}
+
+bool InstanceLock::Acquire() {
+    if (m_mutex != nullptr) {
+        return true;
+    }
+    // The mutex exists while any process holds a handle to it, so a crashed instance leaves nothing behind.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t*>(m_fileName.utf16()));
+    if (mutex == nullptr) {
+        return false;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return false;
+    }
+    m_mutex = mutex;
+    return true;
+}
+
+#else
 
 QString InstanceLockFolder() {
-#ifdef _WIN32
-    // Qt hands out the runtime folder only when it belongs to the user and is private to them.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty()) {
-        return runtime;
-    }
-#else
     // Never the runtime folder: a start from a shell without XDG_RUNTIME_DIR would look elsewhere and miss
     // the running instance. The user's own folder in the temporary folder is the same in every session.
     const std::filesystem::path own = UserTempFolder(QFile::encodeName(QDir::tempPath()).toStdString());
@@ -57,7 +85,6 @@ QString InstanceLockFolder() {
     if (FolderIsPrivate(own)) {
         return QFile::decodeName(QByteArray::fromStdString(own.string()));
     }
-#endif
     // Someone else owns or may write to that folder: a private one in the user's home instead.
     QString home = QDir::homePath();
     if (home.isEmpty()) {
@@ -68,11 +95,15 @@ QString InstanceLockFolder() {
     return fallback;
 }
 
+QString SingleInstanceName() { return InstanceLockFolder(); }
+
 InstanceLock::InstanceLock(const QString& folder)
     : m_fileName(QDir(folder).filePath(QString::fromUtf8(kLockFileName))), m_lock(m_fileName) {
     // A lock is never given up for its age: only a lock whose program is gone counts as stale.
     m_lock.setStaleLockTime(0);
 }
+
+InstanceLock::~InstanceLock() = default;
 
 bool InstanceLock::Acquire() {
     if (m_lock.tryLock(0)) {
@@ -90,6 +121,8 @@ bool InstanceLock::Acquire() {
     return false;
 }
 
+#endif
+
 void ShowAlreadyRunning() {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("起動エラー"),
                     QStringLiteral("このアプリケーションはすでに開かれています。"), QMessageBox::Ok);
@@ -97,8 +130,8 @@ void ShowAlreadyRunning() {
     box.exec();
 }
 
-std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& folder, const std::function<void()>& refuse) {
-    auto lock = std::make_unique<InstanceLock>(folder);
+std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& where, const std::function<void()>& refuse) {
+    auto lock = std::make_unique<InstanceLock>(where);
     if (lock->Acquire()) {
         return lock;
     }
@@ -122,7 +155,7 @@ int Main(int& argc, char** argv) {
         QStringLiteral("%1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionPatch));
     InitProgramLook();
 
-    const std::unique_ptr<InstanceLock> lock = ClaimSingleInstance(InstanceLockFolder());
+    const std::unique_ptr<InstanceLock> lock = ClaimSingleInstance(SingleInstanceName());
     if (!lock) {
         return 0;
     }

@@ -15,9 +15,18 @@ constexpr const char* kQtBaseJapanese = "qtbase_ja.qm";
 }  // namespace
 
 QString QtJapaneseTranslationFile() {
-    const QString file =
-        QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath)).filePath(QString::fromUtf8(kQtBaseJapanese));
-    return QFileInfo::exists(file) ? file : QString();
+    // Qt's own folder first; then the folder translations beside the program, where the Windows program
+    // carries them.
+    const QString name = QString::fromUtf8(kQtBaseJapanese);
+    for (const QString& folder :
+         {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+          QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("translations"))}) {
+        const QString file = QDir(folder).filePath(name);
+        if (QFileInfo::exists(file)) {
+            return file;
+        }
+    }
+    return {};
 }
 
 bool InstallQtJapaneseTranslation() {

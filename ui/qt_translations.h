@@ -5,7 +5,8 @@
 
 namespace tessarin {
 
-// The file of Qt's Japanese texts where the system keeps Qt's translations ("" when there is none).
+// The file of Qt's Japanese texts where the system keeps Qt's translations, else in the folder translations
+// beside the program ("" when there is none).
 QString QtJapaneseTranslationFile();
 
 // Installs Qt's Japanese texts into the application whatever the system's language is, as every other word

@@ -5,9 +5,17 @@
 namespace tessarin {
 
 QStringList UiFontSubstitutes() {
+#ifdef _WIN32
+    // A Japanese Windows has the face itself. Elsewhere the system's Japanese user-interface fonts, newest
+    // first; a Windows without any of them (or Wine) may still have Noto Sans CJK JP installed.
+    return {QStringLiteral("MS PGothic"),      QStringLiteral("Yu Gothic UI"), QStringLiteral("Meiryo UI"),
+            QStringLiteral("MS UI Gothic"),    QStringLiteral("Yu Gothic"),    QStringLiteral("Meiryo"),
+            QStringLiteral("Noto Sans CJK JP")};
+#else
     // IPAPGothic is proportional like the original face; Noto Sans CJK JP covers the rest of the
     // machines. Both are listed so that a machine with only one of them still gets one whole font.
     return {QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")};
+#endif
 }
 
 void InstallFontSubstitutions() {

@@ -201,6 +201,10 @@ void shootPhasorAndTrend(frmMidMain& window, Shooter& shooter, const QString& fo
 }
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // A native file dialog is no widget of the program's, so it could be neither grabbed nor closed here.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+#endif
     QApplication app(argc, argv);
     tessarin::InitProgramLook();
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
