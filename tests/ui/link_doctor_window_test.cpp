@@ -16,7 +16,9 @@
 #include <QTextDocument>
 #include <memory>
 
+#ifdef TESSARIN_TESTS_HAVE_SIM
 #include "sim/simulated_unit.h"
+#endif
 #include "ui/frm_mid_main.h"
 #include "ui/link_doctor_window.h"
 #include "ui_test_support.h"
@@ -24,6 +26,7 @@
 namespace tessarin::test {
 namespace {
 
+#ifdef TESSARIN_TESTS_HAVE_SIM
 constexpr int kPatienceMs = 30000;
 
 std::uint64_t lastNumberShown(const MonitorTableModel& model) { return model.FrameNumber(model.rowCount() - 1); }
@@ -164,6 +167,8 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(lines.size() - 1, model.rowCount());
     EXPECT_EQ(lines[1].split(QLatin1Char('\t')).size(), 5);
 }
+
+#endif  // TESSARIN_TESTS_HAVE_SIM
 
 // A name that looks like markup is shown as written, not rendered.
 TEST(PlainToolTipTest, MarkupInNamesIsShownAsWritten) {

@@ -46,6 +46,7 @@ class ScopedEnv {
     QByteArray m_saved;
 };
 
+#ifndef _WIN32
 // A temporary folder of the test's own as TMPDIR (and HOME), so that the user's real lock is never touched.
 class OwnTempFolder {
   public:
@@ -105,17 +106,51 @@ TEST(SingleInstance, AUserFolderOthersMayWriteToIsNotUsed) {
     EXPECT_FALSE(othersMayWrite(folder)) << folder.toStdString();
 }
 
-TEST(SingleInstance, ASecondLockInTheSameFolderIsRefused) {
+#endif
+
+TEST(SingleInstance, ASecondLockOfTheSameNameIsRefused) {
+#ifdef _WIN32
+    const QString where = QStringLiteral("Local\\Tessarin.Test.%1").arg(QCoreApplication::applicationPid());
+#else
     QTemporaryDir folder;
+    const QString where = folder.path();
+#endif
     int refusals = 0;
-    auto first = ClaimSingleInstance(folder.path(), [&] { ++refusals; });
+    auto first = ClaimSingleInstance(where, [&] { ++refusals; });
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(ClaimSingleInstance(folder.path(), [&] { ++refusals; }), nullptr);
+    EXPECT_EQ(ClaimSingleInstance(where, [&] { ++refusals; }), nullptr);
     EXPECT_EQ(refusals, 1);
     first.reset();
-    EXPECT_NE(ClaimSingleInstance(folder.path(), [&] { ++refusals; }), nullptr) << "free again once released";
+    EXPECT_NE(ClaimSingleInstance(where, [&] { ++refusals; }), nullptr) << "free again once released";
     EXPECT_EQ(refusals, 1);
 }
+
+#ifdef _WIN32
+// The program itself holds the named mutex; a second claim is refused while it runs, and the system
+// releases the mutex with the process, however it ends.
+TEST(SingleInstance, TheRunningProgramHoldsTheMutexUntilItEnds) {
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../bin/tessarin.exe"));
+    if (!QFileInfo(program).isExecutable()) {
+        GTEST_SKIP() << "the program is not built: " << program.toStdString();
+    }
+    ASSERT_NE(ClaimSingleInstance(SingleInstanceName()), nullptr) << "no other instance runs before the test";
+    QProcess first;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    first.setProcessEnvironment(env);
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted(20000));
+    int refusals = 0;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return ClaimSingleInstance(SingleInstanceName(), [&] { ++refusals; }) == nullptr; }, 60000));
+    EXPECT_EQ(first.state(), QProcess::Running) << "the first instance is untouched";
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ClaimSingleInstance(SingleInstanceName(), [] {}) != nullptr; }, 20000))
+        << "free again once the holder is gone";
+}
+#else
 
 TEST(SingleInstance, ALockLeftByACrashIsRecoveredEvenWhenItsNumberWasReused) {
     QTemporaryDir folder;
@@ -203,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(RuntimeFolders, SecondStart,
                                            StartCase{"FirstWithSecondWithout", true, false},
                                            StartCase{"FirstWithoutSecondWith", false, true}),
                          [](const ::testing::TestParamInfo<StartCase>& row) { return std::string(row.param.name); });
+#endif
 
 }  // namespace
 }  // namespace tessarin::test

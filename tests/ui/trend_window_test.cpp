@@ -13,7 +13,9 @@
 #include <string>
 
 #include "data/csv_export.h"
+#ifdef TESSARIN_TESTS_HAVE_SIM
 #include "sim/simulated_unit.h"
+#endif
 #include "ui_test_support.h"
 
 namespace tessarin {
@@ -74,6 +76,7 @@ TEST(TrendWindow, PauseFreezesThePictureAndResumeCatchesUp) {
     EXPECT_EQ(pause->text(), QStringLiteral("一時停止"));
 }
 
+#ifdef TESSARIN_TESTS_HAVE_SIM
 std::string readBytes(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -148,5 +151,6 @@ TEST(TrendWindow, RecordsEveryAnswerOfTheSimulatedUnit) {
     EXPECT_EQ(window.StatusPanel(4)->text(), QString());
 }
 
+#endif  // TESSARIN_TESTS_HAVE_SIM
 }  // namespace
 }  // namespace tessarin

@@ -30,7 +30,9 @@
 #include "link/recording_link_events.h"
 #include "link/request_cycle.h"
 #include "link/unit_link.h"
+#ifdef TESSARIN_TESTS_HAVE_SIM
 #include "sim/simulated_unit.h"
+#endif
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_unit_setting.h"
 #include "ui_test_support.h"
@@ -441,6 +443,7 @@ TEST_F(UnitSetting, AQueuedWriteLeavesAfterTheScreenHasClosed) {
     EXPECT_EQ(port.Writes()[0], kWorkedExampleFrame);
 }
 
+#ifdef TESSARIN_TESTS_HAVE_SIM
 // A serial-port list of its own for one test, so that only its simulated unit is found; the runtime folder
 // the test program had before comes back afterwards.
 class ScopedRuntimeDir {
@@ -552,6 +555,8 @@ TEST_F(UnitSetting, EndToEndTheUnitTakesTheWriteAndReportsTheNewSettings) {
     link.ClosePort();
     unit.Stop();
 }
+
+#endif  // TESSARIN_TESTS_HAVE_SIM
 
 }  // namespace
 }  // namespace tessarin
@@ -736,6 +741,7 @@ TEST_F(UnitSettingChecks, TheCheckedWriteShowsEachOutcome) {
 }  // namespace
 }  // namespace tessarin
 
+#ifdef TESSARIN_TESTS_HAVE_SIM
 namespace tessarin {
 namespace {
 
@@ -821,3 +827,4 @@ TEST_F(UnitSetting, EndToEndTheCheckedWriteAgainstTheSimulatedUnit) {
 
 }  // namespace
 }  // namespace tessarin
+#endif  // TESSARIN_TESTS_HAVE_SIM
