@@ -34,15 +34,16 @@ std::wstring UnitPort() {
     return number.isEmpty() ? std::wstring() : (QStringLiteral("COM") + number).toStdWString();
 }
 
-bool ListUnit(bool listed) {
+// Lists `port` as the adapter's ("" removes the value).
+bool ListPort(const std::wstring& port) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSerialComm, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key,
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
     LONG status = ERROR_SUCCESS;
+    const bool listed = !port.empty();
     if (listed) {
-        const std::wstring port = UnitPort();
         status = RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(port.c_str()),
                                 static_cast<DWORD>((port.size() + 1) * sizeof(wchar_t)));
     } else {
@@ -51,6 +52,8 @@ bool ListUnit(bool listed) {
     RegCloseKey(key);
     return status == ERROR_SUCCESS || (!listed && status == ERROR_FILE_NOT_FOUND);
 }
+
+bool ListUnit(bool listed) { return ListPort(listed ? UnitPort() : std::wstring()); }
 
 QString LabelText(frmMidMain& window, const char* name) {
     QWidget* child = window.ActiveChild();
@@ -99,6 +102,17 @@ TEST_F(WindowsUnit, FoundThroughTheRegistryThenUnpluggedAndPluggedIn) {
     EXPECT_FALSE(LabelText(*m_window, "lblFreq").isEmpty()) << "the last values stay while the link is down";
     ASSERT_TRUE(ListUnit(true));
     ASSERT_TRUE(WaitOnLine(true));
+}
+
+TEST_F(WindowsUnit, AListedPortThatWillNotOpenStaysOffLineAndSaysWhy) {
+    ASSERT_TRUE(WaitOnLine(true));
+    ASSERT_TRUE(ListUnit(false));
+    ASSERT_TRUE(WaitOnLine(false));
+    ASSERT_TRUE(ListPort(L"COM199"));  // no such device in the prefix
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_window->StatusPanel(1)->toolTip().contains(QStringLiteral("COM199")); },
+                                kPatienceMs))
+        << m_window->StatusPanel(1)->toolTip().toStdString();
+    EXPECT_EQ(m_window->StatusPanel(1)->text(), QStringLiteral("OFF LINE"));
 }
 
 TEST_F(WindowsUnit, ALogIsCollectedAndAnUnplugMidCollectionFailsOnce) {
