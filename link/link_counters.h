@@ -7,7 +7,7 @@ namespace tessarin {
 
 struct LinkCounters {
     std::uint64_t pollsSent = 0;
-    std::uint64_t pollsUnanswered = 0;    // poll slots that found the last poll unanswered
+    std::uint64_t pollsUnanswered = 0;    // poll slots that found the last poll unanswered, bad frames aside
     std::uint64_t requestsSent = 0;       // every request written, polls included
     std::uint64_t writesRefused = 0;      // writes the port did not take whole
     std::uint64_t readsFailed = 0;        // reads the port could not do (nothing taken from them)
@@ -17,7 +17,7 @@ struct LinkCounters {
     std::uint64_t discardedBytes = 0;     // bytes thrown away while looking for frames
     std::uint64_t recordsAsked = 0;       // log record requests written, re-sends included
     std::uint64_t recordsReceived = 0;    // log record answers routed
-    std::uint64_t recordsOverdue = 0;     // log record requests that timed out
+    std::uint64_t recordsOverdue = 0;     // log record requests that timed out without a bad frame
     std::uint64_t recordsResent = 0;      // log record requests repeated for the same record
     std::uint64_t linksUp = 0;            // opens of the unit's port
     std::uint64_t portsLost = 0;          // open ports that left the list

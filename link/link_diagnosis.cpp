@@ -32,10 +32,18 @@ std::string holdersText(const std::vector<PortHolder>& holders) {
 
 }  // namespace
 
+bool GarbledByRate(const LinkObservations& seen) {
+    return seen.recentBadFrames >= 2 && seen.recentBadFrames * 100 >= seen.recentFrames * kGarbledPercent;
+}
+
+bool ValuesStale(const LinkObservations& seen) {
+    return !seen.linkUp || !seen.answered || seen.unansweredPolls >= kSilentAfterPolls;
+}
+
 LinkDiagnosis DiagnoseLink(const LinkObservations& seen) {
     LinkDiagnosis d;
     if (seen.linkUp) {
-        if (seen.badFramesSinceValid > 0) {
+        if (seen.badFramesSinceValid > 0 || GarbledByRate(seen)) {
             d.reason = LinkReason::Garbled;
         } else if (seen.unansweredPolls >= kSilentAfterPolls) {
             d.reason = LinkReason::NoAnswer;
@@ -101,6 +109,10 @@ std::string ShortExplanation(const LinkDiagnosis& diagnosis, const LinkObservati
             return "ポートは開いていますが、本体が応答しません（" + std::to_string(seen.unansweredPolls) +
                    "回連続）。電源とケーブルを確認してください。";
         case LinkReason::Garbled:
+            if (seen.badFramesSinceValid == 0) {
+                return "応答の一部が壊れています（直近" + std::to_string(seen.recentFrames) + "件中" +
+                       std::to_string(seen.recentBadFrames) + "件）。ケーブル、通信速度、ノイズを確認してください。";
+            }
             return "応答が壊れています（" + std::to_string(seen.badFramesSinceValid) +
                    "件）。ケーブル、通信速度、ノイズを確認してください。";
         case LinkReason::OnLine:

@@ -53,6 +53,9 @@ struct LinkObservations {
     int unansweredPolls = 0;
     std::int64_t unansweredSinceMs = 0;
     std::uint64_t badFramesSinceValid = 0;
+    // Of the last frames (at most kRecentFrames), how many failed: a share of bad answers among good ones.
+    std::uint32_t recentFrames = 0;
+    std::uint32_t recentBadFrames = 0;
     bool answered = false;  // a valid frame came since the port was opened
 
     bool operator==(const LinkObservations&) const = default;
@@ -70,6 +73,16 @@ struct LinkDiagnosis {
 
 // Unanswered polls in a row after which a silent unit is reported.
 inline constexpr int kSilentAfterPolls = 2;
+// The frames over which the share of bad ones is taken, and the share (in percent, at least two frames)
+// from which the line counts as garbled even while good answers come in between.
+inline constexpr std::uint32_t kRecentFrames = 20;
+inline constexpr std::uint32_t kGarbledPercent = 15;
+
+// The line is garbled by its share of bad answers among the last ones.
+[[nodiscard]] bool GarbledByRate(const LinkObservations& seen);
+// The current values are not being refreshed: the port is closed, nothing valid came since it was opened,
+// or the polls go unanswered.
+[[nodiscard]] bool ValuesStale(const LinkObservations& seen);
 
 LinkDiagnosis DiagnoseLink(const LinkObservations& seen);
 

@@ -1,6 +1,7 @@
 #include "link/unit_link.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <string>
 #include <utility>
@@ -131,6 +132,8 @@ LinkObservations UnitLink::Observations() const {
     seen.unansweredPolls = m_relay.unansweredPolls;
     seen.unansweredSinceMs = m_relay.unansweredSinceMs;
     seen.badFramesSinceValid = m_relay.badFramesSinceValid;
+    seen.recentFrames = m_relay.recentCount;
+    seen.recentBadFrames = static_cast<std::uint32_t>(std::popcount(m_relay.recentBad));
     seen.answered = m_relay.answered;
     return seen;
 }
@@ -140,6 +143,9 @@ void UnitLink::CountingRelay::LinkUp() {
     unansweredPolls = 0;
     badFramesSinceValid = 0;
     answered = false;
+    recentBad = 0;
+    recentCount = 0;
+    m_badSinceRequest = false;
     monitor.ForgetPoll();
     m_to.LinkUp();
 }
@@ -152,6 +158,7 @@ void UnitLink::CountingRelay::PortLost() {
 void UnitLink::CountingRelay::RequestSent(std::uint8_t code, bool accepted) {
     ++counters.requestsSent;
     counters.writesRefused += accepted ? 0 : 1;
+    m_badSinceRequest = false;
     // Every write is the whole send buffer, the request and what longer ones left behind it.
     monitor.FrameSent(m_data.SendFrame, accepted, code == kReqPoll);
     if (code == kReqPoll) {
@@ -177,20 +184,28 @@ void UnitLink::CountingRelay::FrameReceived(std::span<const std::uint8_t> frame,
     } else {
         ++counters.badChecksums;
         ++badFramesSinceValid;
+        m_badSinceRequest = true;
     }
+    static_assert(kRecentFrames <= 32);
+    recentBad = static_cast<std::uint32_t>(
+        (((std::uint64_t{recentBad} << 1U) | (valid ? 0U : 1U)) & ((std::uint64_t{1} << kRecentFrames) - 1U)));
+    recentCount = std::min<std::uint32_t>(recentCount + 1, kRecentFrames);
     monitor.FrameReceived(frame, valid, frame.size() > 1 && frame[1] == kRespNowValue);
     m_to.FrameReceived(frame, valid);
 }
 
 void UnitLink::CountingRelay::AnswerOverdue(std::uint8_t code) {
+    // A poll answered only by a bad frame still leaves the values unrefreshed (unansweredPolls), but the
+    // counters tell it as the bad frame it was.
+    const bool timedOut = !m_badSinceRequest;
     if (code == kReqPoll) {
-        ++counters.pollsUnanswered;
+        counters.pollsUnanswered += timedOut ? 1 : 0;
         if (unansweredPolls++ == 0) {
             unansweredSinceMs = m_lastPollMs;
         }
         monitor.ForgetPoll();
     } else {
-        ++counters.recordsOverdue;
+        counters.recordsOverdue += timedOut ? 1 : 0;
     }
     m_to.AnswerOverdue(code);
 }

@@ -119,6 +119,9 @@ class UnitLink {
         std::int64_t unansweredSinceMs = 0;  // when the first of the unanswered polls went out
         std::uint64_t badFramesSinceValid = 0;
         bool answered = false;
+        // The last frames' outcomes, newest in bit 0, for a share of bad answers that never runs in a row.
+        std::uint32_t recentBad = 0;
+        std::uint32_t recentCount = 0;
 
       private:
         LinkEvents& m_to;
@@ -127,6 +130,9 @@ class UnitLink {
         // The last record request (code, number), to tell a re-send from the next record.
         std::uint8_t m_lastRecordCode = 0;
         std::uint8_t m_lastRecordNumber = 0;
+        // A frame failed its checksum since the last request went out: that request was answered, badly,
+        // and is counted as a bad frame only, not as a time-out too.
+        bool m_badSinceRequest = false;
     };
 
     DeviceData m_data;

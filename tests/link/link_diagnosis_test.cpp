@@ -119,8 +119,38 @@ INSTANTIATE_TEST_SUITE_P(
                             s.unansweredPolls = 3;
                             s.badFramesSinceValid = 5;
                         }),
-                   LinkReason::Garbled, true, false, "", "5件"}),
+                   LinkReason::Garbled, true, false, "", "5件"},
+        ReasonCase{"GarbledByItsShareBetweenGoodAnswers",
+                   with(listedPort(),
+                        [](LinkObservations& s) {
+                            s.linkUp = true;
+                            s.answered = true;
+                            s.recentFrames = 20;
+                            s.recentBadFrames = 3;
+                        }),
+                   LinkReason::Garbled, true, false, "", "直近20件中3件"},
+        ReasonCase{"ARareBadAnswerBetweenGoodOnesIsNoFault",
+                   with(listedPort(),
+                        [](LinkObservations& s) {
+                            s.linkUp = true;
+                            s.answered = true;
+                            s.recentFrames = 20;
+                            s.recentBadFrames = 2;
+                        }),
+                   LinkReason::OnLine, true, false, "", "通信しています"}),
     [](const ::testing::TestParamInfo<ReasonCase>& p) { return std::string(p.param.name); });
+
+TEST(LinkDiagnosis, ValuesAreStaleWhileDownBeforeTheFirstAnswerAndWhenPollsGoUnanswered) {
+    LinkObservations seen = listedPort();
+    EXPECT_TRUE(ValuesStale(seen));
+    seen.linkUp = true;
+    EXPECT_TRUE(ValuesStale(seen));
+    seen.answered = true;
+    seen.unansweredPolls = kSilentAfterPolls - 1;
+    EXPECT_FALSE(ValuesStale(seen));
+    seen.unansweredPolls = kSilentAfterPolls;
+    EXPECT_TRUE(ValuesStale(seen));
+}
 
 TEST(LinkDiagnosisTexts, FullExplanationGivesTheFixAndTheTimeWithoutAnswer) {
     LinkObservations seen = listedPort();

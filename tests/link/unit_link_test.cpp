@@ -406,6 +406,30 @@ TEST_F(UnitLinkTest, CountersAndObservationsFollowTheLine) {
     EXPECT_EQ(counters.framesValid, 1U);
 }
 
+TEST_F(UnitLinkTest, BadAnswersAreGarbledByTheirShareAndNeverAlsoTimeOuts) {
+    PlugIn(0, 5);
+    Bytes bad = ResponseFrame(0xA0, NowValuePayload());
+    bad.back() ^= 0x01;
+    // Three answers in ten fail their checksum: each poll is answered, well or badly, before the next.
+    for (int round = 0; round < 20; ++round) {
+        int ticks = 0;
+        while (ConnectTicks(1) == 0U && ++ticks < 50) {
+        }
+        m_port->Deliver(round % 10 < 3 ? bad : ResponseFrame(0xA0, NowValuePayload()));
+        while (m_link->ReceiveTick()) {
+        }
+    }
+    const LinkObservations seen = m_link->Observations();
+    EXPECT_EQ(seen.badFramesSinceValid, 0U);  // the last answer was good
+    EXPECT_EQ(seen.recentBadFrames, 6U);
+    EXPECT_EQ(DiagnoseLink(seen).reason, LinkReason::Garbled);
+    EXPECT_NE(ShortExplanation(DiagnoseLink(seen), seen).find("直近20件中6件"), std::string::npos);
+    EXPECT_FALSE(ValuesStale(seen));
+    const LinkCounters counters = m_link->Counters();
+    EXPECT_EQ(counters.badChecksums, 6U);
+    EXPECT_EQ(counters.pollsUnanswered, 0U);
+}
+
 TEST_F(UnitLinkTest, FailedReadsAndWritesAreCountedAndAddNothing) {
     PlugIn(0, 5);
     ConnectTicks(5);
