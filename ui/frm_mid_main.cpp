@@ -357,12 +357,29 @@ void frmMidMain::refreshDiagnosis() {
     if (!m_doctor.Refresh(*m_link, now)) {
         return;
     }
+    setValuesStale(tessarin::ValuesStale(m_doctor.Seen()));
     const QString tip = PlainToolTip(ShortExplanation(m_doctor.Diagnosis(), m_doctor.Seen()));
     QLabel* panel = m_panels[kPanelLinkText - 1];
     if (panel->toolTip() != tip) {
         panel->setToolTip(tip);
     }
     emit diagnosisChanged();
+}
+
+QDateTime frmMidMain::LastAnswerTime() const {
+    const auto at = m_link->Data().NowValue.Numbers.receivedAt;
+    if (at == std::chrono::system_clock::time_point{}) {
+        return {};
+    }
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count());
+}
+
+void frmMidMain::setValuesStale(bool stale) {
+    if (stale != m_valuesStale) {
+        m_valuesStale = stale;
+        emit valuesStaleChanged(stale, LastAnswerTime());
+    }
 }
 
 void frmMidMain::tmrComRcv_Timer() {
@@ -480,7 +497,10 @@ void frmMidMain::mnuNowValue_Click() {
     if (logBusy()) {
         return;
     }
-    openChild(new frmNowValue(Data()));
+    auto* window = new frmNowValue(Data());
+    window->ShowStale(m_valuesStale, LastAnswerTime());
+    connect(this, &frmMidMain::valuesStaleChanged, window, &frmNowValue::ShowStale);
+    openChild(window);
 }
 
 void frmMidMain::mnuLogDisp_Click() {
@@ -499,6 +519,8 @@ void frmMidMain::mnuPhasor_Click() {
     if (m_phasor == nullptr) {
         m_phasor = new frmPhasor(&m_sessionLogs, this);
         m_phasor->ShowAnswer(Data().NowValue);
+        m_phasor->ShowStale(m_valuesStale, LastAnswerTime());
+        connect(this, &frmMidMain::valuesStaleChanged, m_phasor, &frmPhasor::ShowStale);
     }
     showToolWindow(m_phasor);
 }
@@ -512,6 +534,8 @@ void frmMidMain::mnuTrend_Click() {
         connect(m_trend, &frmTrend::recordingChanged, this, [this](bool recording) {
             m_panels[kSparePanel - 1]->setText(recording ? QString::fromUtf8(kRecordingMark) : QString());
         });
+        m_trend->ShowStale(m_valuesStale, LastAnswerTime());
+        connect(this, &frmMidMain::valuesStaleChanged, m_trend, &frmTrend::ShowStale);
     }
     showToolWindow(m_trend);
 }
@@ -548,11 +572,14 @@ void frmMidMain::FrameReceived(std::span<const std::uint8_t> frame, bool valid) 
     }
     // NowValue already holds the decoded answer when the link reports the frame.
     Data().NowValue.Numbers.receivedAt = std::chrono::system_clock::now();
+    setValuesStale(false);
     if (!m_unitSetting.isNull()) {
         m_unitSetting->NowValueArrived();
     }
     if (m_phasor != nullptr) {
         m_phasor->ShowAnswer(Data().NowValue);
+        m_phasor->ShowStale(m_valuesStale, LastAnswerTime());
+        connect(this, &frmMidMain::valuesStaleChanged, m_phasor, &frmPhasor::ShowStale);
     }
     if (m_trend != nullptr) {
         m_trend->ShowAnswer(Data().NowValue);

@@ -2,6 +2,7 @@
 // the status bar with the link text and lamps, and the two timers that drive the link.
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
@@ -121,6 +122,9 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     const LinkDiagnosis& Diagnosis() const { return m_doctor.Diagnosis(); }
     // What the diagnosis was worked out from.
     const LinkObservations& DiagnosisSeen() const { return m_doctor.Seen(); }
+    // The current values are not being refreshed: the windows showing them grey them.
+    [[nodiscard]] bool ValuesStale() const { return m_valuesStale; }
+    [[nodiscard]] QDateTime LastAnswerTime() const;
 
     // The status bars' panels, numbered from 1 as the operator sees them.
     QLabel* StatusPanel(int panel) const;
@@ -133,6 +137,9 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void programEnding();
     // The reason of the link's state, or what it was worked out from, changed.
     void diagnosisChanged();
+    // The current values stopped being refreshed (the link is down or the polls go unanswered), or came
+    // back; `lastAnswer` is when the last current-value answer came (not valid: none yet).
+    void valuesStaleChanged(bool stale, const QDateTime& lastAnswer);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -147,6 +154,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void receivePass();
     void syncReceiveWake();
     void refreshDiagnosis();
+    void setValuesStale(bool stale);
     void refreshClock();
     void openChild(QWidget* child);
     void unloadChild(QWidget* child);
@@ -189,6 +197,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     // link is down (a permission granted, a holder gone); not at every connect tick.
     bool m_diagnosisStale = true;
     std::int64_t m_diagnosedMs = 0;
+    bool m_valuesStale = true;
     LinkDownReason m_lastDownReason = LinkDownReason::NotListed;
     bool m_sendLampLit = false;  // blink phases of the two lamps
     bool m_receiveLampLit = false;

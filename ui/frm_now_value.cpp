@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <tuple>
 
+#include "ui/stale_values.h"
 #include "ui/twips.h"
 #include "ui/ui_fonts.h"
 
@@ -49,7 +50,12 @@ frmNowValue::frmNowValue(const DeviceData& deviceData, QWidget* parent) : QWidge
     auto* banner = new QLabel(QString::fromUtf8(kNowValueCaption));
     banner->setObjectName(QStringLiteral("lblBanner"));
     banner->setFont(UiFont(kPointSizeBanner, true));
-    page->addWidget(banner);
+    m_lblStale = MakeStaleLabel();
+    auto* top = new QHBoxLayout;
+    top->addWidget(banner);
+    top->addStretch(1);
+    top->addWidget(m_lblStale, 0, Qt::AlignBottom);
+    page->addLayout(top);
 
     for (const NowValueGroup& group : NowValueGroups()) {
         QGroupBox* box = makeGroup(group.title, group.name, page);
@@ -144,6 +150,14 @@ void frmNowValue::RefreshNowValue() {
         }
         m_values[i]->setText(m_items[i]->text(now));
     }
+}
+
+void frmNowValue::ShowStale(bool stale, const QDateTime& lastAnswer) {
+    // A disabled label draws its text grey; the boxes and their places stay.
+    for (QLabel* value : m_values) {
+        value->setEnabled(!stale);
+    }
+    ShowStaleNote(m_lblStale, stale, lastAnswer);
 }
 
 void frmNowValue::closeEvent(QCloseEvent* event) {

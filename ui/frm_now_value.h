@@ -10,6 +10,7 @@
 #include "ui/now_value_items.h"
 
 class QGroupBox;
+class QDateTime;
 class QHBoxLayout;
 class QLabel;
 class QTimer;
@@ -32,6 +33,8 @@ class frmNowValue : public QWidget {
 
     // Copies NowValue into the value labels and shows the OVGR items only for a unit with that function.
     void RefreshNowValue();
+    // The values are no longer refreshed (greyed, with the time of the last answer), or are again.
+    void ShowStale(bool stale, const QDateTime& lastAnswer);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,6 +54,7 @@ class frmNowValue : public QWidget {
     bool m_shownOnce = false;
     std::vector<QLabel*> m_titles;
     std::vector<const NowValueItem*> m_items;
+    QLabel* m_lblStale = nullptr;
 };
 
 }  // namespace tessarin

@@ -16,6 +16,7 @@
 
 #include "data/log_record_decoder.h"
 #include "data/phasor_geometry.h"
+#include "ui/stale_values.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -187,9 +188,19 @@ void PhasorDiagram::paintEvent(QPaintEvent* /*event*/) {
         paintRecords(painter);
         paintArrows(painter);
         paintV0Bar(painter);
+        if (m_stale) {
+            PaintStaleWash(painter, rect());
+        }
     }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     m_worstPaintMs = std::max(m_worstPaintMs, took.count());
+}
+
+void PhasorDiagram::SetStale(bool stale) {
+    if (stale != m_stale) {
+        m_stale = stale;
+        update();
+    }
 }
 
 void PhasorDiagram::paintZone(QPainter& painter) const {
@@ -326,6 +337,9 @@ void frmPhasor::buildLabels() {
     legend->setWordWrap(true);
     side->addWidget(legend);
     side->addStretch(1);
+    m_lblStale = MakeStaleLabel();
+    m_lblStale->setWordWrap(true);
+    side->addWidget(m_lblStale);
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_diagram, 1);
     auto* sideWidget = new QWidget;
@@ -333,6 +347,15 @@ void frmPhasor::buildLabels() {
     sideWidget->setFixedWidth(260);
     layout->addWidget(sideWidget);
     resize(720, 440);
+}
+
+void frmPhasor::ShowStale(bool stale, const QDateTime& lastAnswer) {
+    for (QLabel* label : {m_lblState, m_lblPhaseReason, m_lblCondition, m_lblV0, m_lblI0, m_lblPhase, m_lblV0Margin,
+                          m_lblI0Margin, m_lblPhaseMargin}) {
+        label->setEnabled(!stale);
+    }
+    m_diagram->SetStale(stale);
+    ShowStaleNote(m_lblStale, stale, lastAnswer);
 }
 
 void frmPhasor::ShowAnswer(const NowValueRecord& now) {

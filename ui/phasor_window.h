@@ -11,6 +11,7 @@
 #include "data/device_data.h"
 #include "data/measured_values.h"
 
+class QDateTime;
 class QLabel;
 
 namespace tessarin {
@@ -36,6 +37,10 @@ class PhasorDiagram : public QWidget {
     // The longest paint so far, in milliseconds (for the benchmark).
     [[nodiscard]] double WorstPaintMilliseconds() const { return m_worstPaintMs; }
 
+    // Drawn washed out while the values are not refreshed.
+    void SetStale(bool stale);
+    [[nodiscard]] bool Stale() const { return m_stale; }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
@@ -53,6 +58,7 @@ class PhasorDiagram : public QWidget {
     std::vector<LogLinePoint> m_points;
     std::vector<std::string> m_lines;  // the log line of each point
     double m_scale = 20.0;
+    bool m_stale = false;
 };
 
 class frmPhasor : public QWidget {
@@ -63,6 +69,8 @@ class frmPhasor : public QWidget {
 
     // A new current-value answer: the labels and the picture follow it.
     void ShowAnswer(const NowValueRecord& now);
+    // The values are no longer refreshed (greyed, with the time of the last answer), or are again.
+    void ShowStale(bool stale, const QDateTime& lastAnswer);
 
     [[nodiscard]] PhasorDiagram* Diagram() const { return m_diagram; }
 
@@ -81,6 +89,7 @@ class frmPhasor : public QWidget {
     QLabel* m_lblI0Margin = nullptr;
     QLabel* m_lblPhaseMargin = nullptr;
     QLabel* m_lblCondition = nullptr;
+    QLabel* m_lblStale = nullptr;
 };
 
 // The state in words: 「動作域内」, or the conditions of the detection mode that are not met.

@@ -21,6 +21,7 @@
 #include "ui/frm_mid_main.h"
 #include "ui/now_value_items.h"
 #include "ui/save_file_dialog.h"
+#include "ui/stale_values.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -78,6 +79,14 @@ std::string RecordingLineOf(const NowValueRecord& now) {
     return RecordingLine(timeText(now.Numbers.receivedAt).toStdString(), texts);
 }
 
+std::string RecordingGapLine(std::chrono::system_clock::time_point noticedAt, const QDateTime& lastAnswer) {
+    const QString last = lastAnswer.isValid() ? QStringLiteral("最終応答 ") +
+                                                    lastAnswer.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss.zzz"))
+                                              : QStringLiteral("応答なし");
+    return RecordingLine(timeText(noticedAt).toStdString(),
+                         {QStringLiteral("―― 更新停止（%1）").arg(last).toStdString()});
+}
+
 TrendPlot::TrendPlot(const ValueHistory& history, QWidget* parent) : QWidget(parent), m_history(history) {
     setObjectName(QStringLiteral("picTrend"));
     setMinimumSize(480, 360);
@@ -89,6 +98,13 @@ void TrendPlot::Refresh(const NowValueNumbers& now) {
     m_now = now;
     m_end = m_history.Size() > 0 ? m_history.At(m_history.Size() - 1).at : now.receivedAt;
     update();
+}
+
+void TrendPlot::SetStale(bool stale) {
+    if (stale != m_stale) {
+        m_stale = stale;
+        update();
+    }
 }
 
 QRectF TrendPlot::stripRect(int strip) const {
@@ -127,6 +143,9 @@ void TrendPlot::paintEvent(QPaintEvent* /*event*/) {
         painter.fillRect(rect(), palette().window());
         for (int strip = 0; strip < kStrips; ++strip) {
             paintStrip(painter, strip);
+        }
+        if (m_stale) {
+            PaintStaleWash(painter, rect());
         }
     }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
@@ -231,6 +250,8 @@ void frmTrend::buildControls() {
     buttons->addWidget(m_cmdRecord);
     buttons->addWidget(m_lblRecording);
     buttons->addStretch(1);
+    m_lblStale = MakeStaleLabel();
+    buttons->addWidget(m_lblStale);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(m_plot, 1);
@@ -246,11 +267,30 @@ void frmTrend::ShowAnswer(const NowValueRecord& now) {
     m_last = now.Numbers;
     m_history.Add(SampleOf(now.Numbers));
     if (m_writer.Recording()) {
-        const RecordingStatus status = m_writer.Write(RecordingLineOf(now));
-        if (status != RecordingStatus::Ok) {
-            recordingEnded(QStringLiteral("記録ファイルに書き込めないため、記録を停止しました。\n") +
-                           QString::fromStdString(m_writer.Target().string()));
-        }
+        record(RecordingLineOf(now));
+    }
+    if (!m_paused) {
+        m_plot->Refresh(m_last);
+    }
+}
+
+void frmTrend::ShowStale(bool stale, const QDateTime& lastAnswer) {
+    if (stale == m_stale) {
+        return;
+    }
+    m_stale = stale;
+    ShowStaleNote(m_lblStale, stale, lastAnswer);
+    m_plot->SetStale(stale);
+    if (!stale) {
+        return;
+    }
+    // A sample without numbers where the answers stopped: the next answer starts new lines.
+    const auto now = std::chrono::system_clock::now();
+    HistorySample gap;
+    gap.at = now;
+    m_history.Add(gap);
+    if (m_writer.Recording()) {
+        record(RecordingGapLine(now, lastAnswer));
     }
     if (!m_paused) {
         m_plot->Refresh(m_last);
@@ -282,6 +322,13 @@ void frmTrend::cmdRecord_Click() {
     m_cmdRecord->setText(QStringLiteral("記録停止"));
     m_lblRecording->setVisible(true);
     emit recordingChanged(true);
+}
+
+void frmTrend::record(const std::string& line) {
+    if (m_writer.Write(line) != RecordingStatus::Ok) {
+        recordingEnded(QStringLiteral("記録ファイルに書き込めないため、記録を停止しました。\n") +
+                       QString::fromStdString(m_writer.Target().string()));
+    }
 }
 
 void frmTrend::recordingEnded(const QString& message) {

@@ -11,6 +11,7 @@
 #include "data/recording_writer.h"
 #include "data/value_history.h"
 
+class QDateTime;
 class QLabel;
 class QPushButton;
 
@@ -27,6 +28,8 @@ class TrendPlot : public QWidget {
 
     // The settings to draw the thresholds from; repaints.
     void Refresh(const NowValueNumbers& now);
+    // Drawn washed out while the values are not refreshed.
+    void SetStale(bool stale);
     // The strip (0 V0, 1 I0, 2 phase) and the x position of sample i, as last painted.
     [[nodiscard]] QPointF SamplePoint(int strip, std::size_t i, double value) const;
 
@@ -51,6 +54,7 @@ class TrendPlot : public QWidget {
     const ValueHistory& m_history;
     NowValueNumbers m_now;
     std::chrono::system_clock::time_point m_end{};
+    bool m_stale = false;
 };
 
 class frmTrend : public QWidget {
@@ -60,6 +64,9 @@ class frmTrend : public QWidget {
 
     // A new current-value answer: kept, recorded when recording, and drawn unless paused.
     void ShowAnswer(const NowValueRecord& now);
+    // The values are no longer refreshed, or are again. Going stale breaks the lines where the answers
+    // stopped and writes a marker line into the recording, so that silence never reads as steady values.
+    void ShowStale(bool stale, const QDateTime& lastAnswer);
 
     // What asks for the recording file ("" cancels) and what shows a message; tests replace them.
     void SetFileChooser(std::function<QString()> choose) { m_chooseFile = std::move(choose); }
@@ -80,11 +87,14 @@ class frmTrend : public QWidget {
     void buildControls();
     void showHovered(const HistorySample* sample);
     void recordingEnded(const QString& message);
+    // Writes one line of the recording; a failure ends it with the message.
+    void record(const std::string& line);
 
     ValueHistory m_history;
     RecordingWriter m_writer;
     NowValueNumbers m_last;
     bool m_paused = false;
+    bool m_stale = false;
     std::function<QString()> m_chooseFile;
     std::function<void(const QString&)> m_notice;
 
@@ -93,11 +103,14 @@ class frmTrend : public QWidget {
     QPushButton* m_cmdRecord = nullptr;
     QLabel* m_lblRecording = nullptr;
     QLabel* m_lblCursor = nullptr;
+    QLabel* m_lblStale = nullptr;
 };
 
 // The header and the line of an answer in the recording: the time to the millisecond, then the texts of
 // the current-value screen in its order.
 std::string RecordingHeader();
 std::string RecordingLineOf(const NowValueRecord& now);
+// The marker line where the answers stopped: the time it was noticed, then what it is and the last answer.
+std::string RecordingGapLine(std::chrono::system_clock::time_point noticedAt, const QDateTime& lastAnswer);
 
 }  // namespace tessarin
