@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -115,6 +116,12 @@ std::int16_t ShowMsgDialog(const QString& message, const QString& title, QWidget
     // Let what the dialog left behind (repaints under it) run once before the caller goes on.
     QCoreApplication::processEvents();
     return answer;
+}
+
+void ShowWarningBox(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 }  // namespace tessarin

@@ -38,4 +38,8 @@ class dlgMsgBox : public QDialog {
 // The mouse pointer is the arrow while the dialog is up and is as it was before once it has closed.
 std::int16_t ShowMsgDialog(const QString& message, const QString& title, QWidget* parent = nullptr);
 
+// A warning with "OK", modal to `parent`. The text is plain: a path, a device or a process name in it is
+// shown as it is, never read as markup.
+void ShowWarningBox(QWidget* parent, const QString& title, const QString& text);
+
 }  // namespace tessarin

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -155,10 +154,7 @@ void frmLogDisp::Form_Load() {
         return AskSaveFileName(this, proposedName, filter, QString::fromUtf8(kCsvSuffix));
     };
     m_confirm = [this](const QString& message, const QString& title) { return ShowMsgDialog(message, title, this); };
-    m_notice = [this](const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
-        box.exec();
-    };
+    m_notice = [this](const QString& title, const QString& text) { ShowWarningBox(this, title, text); };
     m_today = [] { return QDate::currentDate(); };
 
     setObjectName(QStringLiteral("frmLogDisp"));

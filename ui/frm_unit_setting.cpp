@@ -10,7 +10,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
@@ -241,6 +240,7 @@ void frmUnitSetting::buildWindow() {
     // The line that reports, then the file and comparison buttons on the right above the three write buttons.
     m_lblCheck = new QLabel;
     m_lblCheck->setObjectName(QStringLiteral("lblCheck"));
+    m_lblCheck->setTextFormat(Qt::PlainText);
     auto* checkRow = new QHBoxLayout;
     checkRow->setSpacing(8);
     checkRow->addStretch(1);
@@ -628,10 +628,7 @@ UnitSettingDialogs DefaultUnitSettingDialogs(QWidget* parent) {
     dialogs.chooseOpenFile = [parent, filter] {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("ファイルから読込"), {}, filter);
     };
-    dialogs.notice = [parent](const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-        box.exec();
-    };
+    dialogs.notice = [parent](const QString& title, const QString& text) { ShowWarningBox(parent, title, text); };
     return dialogs;
 }
 

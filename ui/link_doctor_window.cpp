@@ -12,7 +12,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -232,7 +231,7 @@ frmLinkDoctor::frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWi
         return AskSaveFileNameConfirmed(this, QStringLiteral("通信記録.txt"), QStringLiteral("テキストファイル(*.txt)"),
                                         QStringLiteral("txt"));
     };
-    m_notice = [this](const QString& message) { QMessageBox::warning(this, windowTitle(), message); };
+    m_notice = [this](const QString& message) { ShowWarningBox(this, windowTitle(), message); };
     // The monitor's clock is steady; the rows show the time of day it stood for when the window opened.
     m_model = new MonitorTableModel(QDateTime::currentMSecsSinceEpoch() - m_link.Monitor().Now(), this);
     buildControls();

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -225,9 +224,7 @@ frmTrend::frmTrend(QWidget* parent) : QWidget(parent, Qt::Window), m_history(kCa
         return AskSaveFileNameConfirmed(this, QStringLiteral("記録.csv"), QStringLiteral("CSVファイル(*.csv)"),
                                         QStringLiteral("csv"));
     };
-    m_notice = [this](const QString& message) {
-        QMessageBox::warning(this, QString::fromUtf8(kProgramTitle), message);
-    };
+    m_notice = [this](const QString& message) { ShowWarningBox(this, QString::fromUtf8(kProgramTitle), message); };
     buildControls();
 }
 

@@ -1,9 +1,9 @@
 #include "ui/visit_report.h"
+#include "ui/dlg_msg_box.h"
 
 #include <QBuffer>
 #include <QFileDialog>
 #include <QFontMetricsF>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -419,10 +419,7 @@ VisitReportDialogs DefaultVisitReportDialogs(QWidget* parent) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().front()
                                                                                        : QString();
     };
-    dialogs.notice = [parent](const QString& title, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
-        box.exec();
-    };
+    dialogs.notice = [parent](const QString& title, const QString& text) { ShowWarningBox(parent, title, text); };
     dialogs.now = [] { return QDateTime::currentDateTime(); };
     return dialogs;
 }

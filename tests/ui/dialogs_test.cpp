@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -11,9 +12,11 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_about.h"
+#include "ui/trend_window.h"
 #include "ui_test_support.h"
 
 namespace tessarin::test {
@@ -103,6 +106,25 @@ TEST(MsgDialog, KeepsTheCallersPointerAfterClosing) {
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     QApplication::restoreOverrideCursor();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A file name with tags in an error box: shown as typed, never as a live link.
+TEST(WarningBox, APathWithTagsIsShownAsItIs) {
+    frmTrend trend;
+    const QString name = QStringLiteral("/nonexistent/<a href=\"http://example.invalid\">x</a><b>y</b>.csv");
+    trend.SetFileChooser([&] { return name; });
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            shown = box->text();
+            box->accept();
+        }
+    });
+    trend.cmdRecord_Click();
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_TRUE(shown.contains(name)) << shown.toStdString();
 }
 
 TEST(About, ShowsNameVersionAndDescription) {
