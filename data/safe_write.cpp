@@ -156,19 +156,15 @@ SafeWriteStatus writeInPlace(const WriteTarget& where, std::string_view bytes) {
         return SafeWriteStatus::CannotCreate;
     }
     const Descriptor file(descriptor);
-    SafeWriteStatus status = SafeWriteStatus::Ok;
-    if ((where.Exists && ::fchmod(descriptor, static_cast<mode_t>(where.Permissions)) != 0) ||
-        !writeAll(descriptor, bytes) || ::fsync(descriptor) != 0) {
-        status = StatusOfSystemError(errno);
-    } else if (!nameIsFile(temporary, descriptor)) {
-        status = SafeWriteStatus::WriteFailed;
-    } else if (::rename(temporary.c_str(), where.File.c_str()) != 0) {
-        status = StatusOfSystemError(errno);
-    } else {
+    const bool written = (!where.Exists || ::fchmod(descriptor, static_cast<mode_t>(where.Permissions)) == 0) &&
+                         writeAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+    const bool swapped = written && !nameIsFile(temporary, descriptor);
+    if (written && !swapped && ::rename(temporary.c_str(), where.File.c_str()) == 0) {
         syncFolder(folder);
         // Reported, not hidden: what now has the target's name is not what was written.
         return nameIsFile(where.File, descriptor) ? SafeWriteStatus::Ok : SafeWriteStatus::WriteFailed;
     }
+    const SafeWriteStatus status = swapped ? SafeWriteStatus::WriteFailed : StatusOfSystemError(errno);
     ::unlink(temporary.c_str());
     return status;
 }
