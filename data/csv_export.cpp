@@ -188,7 +188,8 @@ std::optional<std::string> EncodeCp932(std::string_view utf8) {
     return encodeWithCodePage(utf8);
 }
 
-CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vector<std::string>& lines) {
+CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vector<std::string>& lines,
+                            ReadOnlyTarget readOnly, SafeWriteStatus* cause) {
     std::string text;
     for (const std::string& line : lines) {
         text += line;
@@ -199,12 +200,19 @@ CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vect
         return CsvWriteStatus::EncodingFailed;
     }
 
-    switch (WriteFileSafely(target, *encoded)) {
+    const SafeWriteStatus written = WriteFileSafely(target, *encoded, readOnly);
+    if (cause != nullptr) {
+        *cause = written;
+    }
+    switch (written) {
         case SafeWriteStatus::Ok:
             return CsvWriteStatus::Ok;
         case SafeWriteStatus::CannotCreate:
+        case SafeWriteStatus::PermissionDenied:
             return CsvWriteStatus::CannotCreate;
-        case SafeWriteStatus::WriteFailed:
+        case SafeWriteStatus::ReadOnly:
+            return CsvWriteStatus::ReadOnly;
+        default:
             break;
     }
     return CsvWriteStatus::WriteFailed;

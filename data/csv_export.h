@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/safe_write.h"
+
 namespace tessarin {
 
 // The fields of a log line, split at every ","; an empty line is one empty field.
@@ -33,11 +35,14 @@ enum class CsvWriteStatus {
     CannotCreate,    // no file could be created in the target's folder
     WriteFailed,     // writing or putting the file in place failed
     EncodingFailed,  // a line holds a character code page 932 lacks; nothing was written
+    ReadOnly,        // the target is read-only and replacing it was not allowed
 };
 
 // Writes the lines (UTF-8) to `target` in code page 932, each ended by CR LF, without byte-order mark.
 // Written with WriteFileSafely: a failed save leaves an existing file as it was and never leaves a partial
 // file under the target name; a symbolic link is written through and an existing file keeps its permissions.
-CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vector<std::string>& lines);
+// `cause`, when given, receives the safe write's own status, for a message that names the cause.
+CsvWriteStatus WriteCsvFile(const std::filesystem::path& target, const std::vector<std::string>& lines,
+                            ReadOnlyTarget readOnly = ReadOnlyTarget::Refuse, SafeWriteStatus* cause = nullptr);
 
 }  // namespace tessarin

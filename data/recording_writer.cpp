@@ -8,17 +8,49 @@
 #include <vector>
 
 #include "data/csv_export.h"
+#include "data/file_access.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace tessarin {
 
 namespace {
 
 // Opened by its own name type: wide on Windows, where a path's characters need not fit the ANSI code page.
-std::FILE* openForWriting(const std::filesystem::path& target) {
+// Elsewhere through a descriptor: without following a link that appeared since the target was looked at,
+// without waiting for a pipe's reader, and emptied only once it is known to be a regular file.
+std::FILE* openForWriting(const std::filesystem::path& file, SafeWriteStatus& cause) {
 #ifdef _WIN32
-    return _wfopen(target.c_str(), L"wb");
+    std::FILE* opened = _wfopen(file.c_str(), L"wb");
+    if (opened == nullptr) {
+        cause = SafeWriteStatus::CannotCreate;
+    }
+    return opened;
 #else
-    return std::fopen(target.c_str(), "wb");
+    const int descriptor =
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        cause = StatusOfSystemError(errno);
+        return nullptr;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        cause = SafeWriteStatus::NotRegularFile;
+    } else if (::ftruncate(descriptor, 0) != 0 || ::fcntl(descriptor, F_SETFL, 0) != 0) {
+        cause = StatusOfSystemError(errno);
+    } else if (std::FILE* opened = ::fdopen(descriptor, "wb"); opened != nullptr) {
+        return opened;
+    } else {
+        cause = SafeWriteStatus::CannotCreate;
+    }
+    ::close(descriptor);
+    return nullptr;
 #endif
 }
 
@@ -28,7 +60,11 @@ void RecordingWriter::Closer::operator()(std::FILE* file) const { static_cast<vo
 
 RecordingStatus RecordingWriter::Start(const std::filesystem::path& target, std::string_view headerUtf8) {
     Stop();
-    m_file.reset(openForWriting(target));
+    const WriteTarget where = ResolveWriteTarget(target);
+    m_cause = where.Status;
+    if (m_cause == SafeWriteStatus::Ok) {
+        m_file.reset(openForWriting(where.File, m_cause));
+    }
     if (!m_file) {
         return RecordingStatus::CannotCreate;
     }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/safe_write.h"
+
 namespace tessarin {
 
 enum class RecordingStatus {
@@ -25,6 +27,8 @@ class RecordingWriter {
     RecordingWriter() = default;
 
     // Creates (or empties) `target` and writes the header line. Anything recorded before is closed first.
+    // The target keeps to the safe write's rules: another user's link in a shared folder is not followed,
+    // and only a regular file is recorded into (a named pipe would block the window); Cause() says why not.
     RecordingStatus Start(const std::filesystem::path& target, std::string_view headerUtf8);
     // Writes one line (UTF-8, without line end) and flushes it. Any failure closes the file: what was
     // written before stays, and the recording is over.
@@ -34,6 +38,8 @@ class RecordingWriter {
 
     [[nodiscard]] bool Recording() const { return m_file != nullptr; }
     [[nodiscard]] const std::filesystem::path& Target() const { return m_target; }
+    // Why the last Start gave CannotCreate (Ok otherwise).
+    [[nodiscard]] SafeWriteStatus Cause() const { return m_cause; }
 
   private:
     struct Closer {
@@ -41,6 +47,7 @@ class RecordingWriter {
     };
     std::unique_ptr<std::FILE, Closer> m_file;
     std::filesystem::path m_target;
+    SafeWriteStatus m_cause = SafeWriteStatus::Ok;
 };
 
 // The line of one answer: the time ("2026/12/09 06:55:05.123"), then the texts, comma-separated.

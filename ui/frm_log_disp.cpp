@@ -1,7 +1,6 @@
 #include "ui/frm_log_disp.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -107,18 +106,10 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::filesystem::path filePath(const QString& name) {
-#ifdef _WIN32
-    return std::filesystem::path(name.toStdWString());
-#else
-    return {QFile::encodeName(name).toStdString()};
-#endif
-}
-
 // Whether a line says anything beyond its separators.
 bool hasContent(const std::string& line) { return line.find_first_not_of(',') != std::string::npos; }
 
-QString saveErrorText(const QString& name, CsvWriteStatus status) {
+QString saveErrorText(const QString& name, CsvWriteStatus status, SafeWriteStatus cause) {
     QString reason;
     switch (status) {
         case CsvWriteStatus::CannotCreate:
@@ -131,7 +122,7 @@ QString saveErrorText(const QString& name, CsvWriteStatus status) {
             reason = QStringLiteral("書き込みに失敗しました。ディスクの空き容量などを確認してください。");
             break;
     }
-    return QStringLiteral("ファイル「%1」を保存できませんでした。\n%2").arg(name, reason);
+    return QStringLiteral("ファイル「%1」を保存できませんでした。\n%2").arg(name, reason) + SaveCauseLine(cause);
 }
 
 }  // namespace
@@ -505,8 +496,9 @@ std::vector<std::string> frmLogDisp::exportLines(int tab, int count) const {
     return lines;
 }
 
-CsvWriteStatus frmLogDisp::WriteLogCsv(const QString& name, int tab, int count) {
-    return WriteCsvFile(filePath(name), exportLines(tab, count));
+CsvWriteStatus frmLogDisp::WriteLogCsv(const QString& name, int tab, int count, ReadOnlyTarget readOnly,
+                                       SafeWriteStatus* cause) {
+    return WriteCsvFile(NativeFilePath(name), exportLines(tab, count), readOnly, cause);
 }
 
 void frmLogDisp::cmdLogExport_Click() {
@@ -534,9 +526,16 @@ void frmLogDisp::cmdLogExport_Click() {
             return;
         }
     }
-    const CsvWriteStatus status = WriteLogCsv(name, tab, count);
+    SafeWriteStatus cause = SafeWriteStatus::Ok;
+    CsvWriteStatus status = WriteLogCsv(name, tab, count, ReadOnlyTarget::Refuse, &cause);
+    if (status == CsvWriteStatus::ReadOnly) {
+        if (m_confirm(ReadOnlyQuestion(name), QStringLiteral("確認")) == kDlgCancel) {
+            return;
+        }
+        status = WriteLogCsv(name, tab, count, ReadOnlyTarget::Replace, &cause);
+    }
     if (status != CsvWriteStatus::Ok) {
-        m_notice(QStringLiteral("保存エラー"), saveErrorText(name, status));
+        m_notice(QStringLiteral("保存エラー"), saveErrorText(name, status, cause));
     }
 }
 

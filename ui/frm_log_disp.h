@@ -73,8 +73,9 @@ class frmLogDisp : public QWidget, private LogCollectionView {
 
     // Fills grid `tab` from LogStore lines 0..count; a log never collected leaves the grid as it is.
     void FillLogGrid(int tab, int count);
-    // Writes the export file of `tab` (lines 0..count) under `name`.
-    CsvWriteStatus WriteLogCsv(const QString& name, int tab, int count);
+    // Writes the export file of `tab` (lines 0..count) under `name`; `cause` as for WriteCsvFile.
+    CsvWriteStatus WriteLogCsv(const QString& name, int tab, int count,
+                               ReadOnlyTarget readOnly = ReadOnlyTarget::Refuse, SafeWriteStatus* cause = nullptr);
 
     // The selected tab, the rows of a grid (its header row included), a cell's text (row 0: header).
     int SelectedTab() const;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
-#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -20,6 +19,7 @@
 #include <string>
 
 #include "data/choice_tables.h"
+#include "data/file_access.h"
 #include "data/safe_write.h"
 #include "data/settings_codec.h"
 #include "data/settings_file.h"
@@ -27,6 +27,7 @@
 #include "ui/app_version.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/enter_presses_button.h"
+#include "ui/save_file_dialog.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -581,9 +582,17 @@ void frmUnitSetting::cmdSaveFile_Click() {
     file.SavedAt = now.toString(Qt::ISODate).left(19).toStdString();
     file.Port = m_data.PortNo >= 0 ? "COM" + std::to_string(m_data.PortNo) : std::string();
     file.ProgramVersion = kVersionText;
-    if (WriteFileSafely(name.toStdString(), FormatSettingsFile(file)) != SafeWriteStatus::Ok) {
+    const std::string bytes = FormatSettingsFile(file);
+    const std::optional<SafeWriteStatus> status = SaveAskingAboutReadOnly(
+        [&](ReadOnlyTarget readOnly) { return WriteFileSafely(NativeFilePath(name), bytes, readOnly); },
+        [&] { return m_dialogs.replaceReadOnly && m_dialogs.replaceReadOnly(name); });
+    if (!status) {
+        return;
+    }
+    if (*status != SafeWriteStatus::Ok) {
         m_dialogs.notice(QString::fromUtf8(kFileTitle),
-                         QStringLiteral("ファイルに保存できませんでした。元のファイルはそのままです。\n") + name);
+                         QStringLiteral("ファイルに保存できませんでした。元のファイルはそのままです。\n") + name +
+                             SaveCauseLine(*status));
         return;
     }
     m_lblCheck->setText(QStringLiteral("ファイルに保存しました"));
@@ -594,14 +603,17 @@ void frmUnitSetting::cmdLoadFile_Click() {
     if (name.isEmpty()) {
         return;
     }
-    QFile source(name);
-    if (!source.open(QIODevice::ReadOnly)) {
-        m_dialogs.notice(QString::fromUtf8(kFileTitle), QStringLiteral("ファイルを開けませんでした。\n") + name);
+    // One byte past the limit is enough to know that a file is too large. A named pipe or a device is refused
+    // before it is read: waiting on it would freeze the window.
+    const FileRead source = ReadRegularFile(NativeFilePath(name), kSettingsFileMaxBytes + 1);
+    if (source.Status != FileReadStatus::Ok) {
+        m_dialogs.notice(QString::fromUtf8(kFileTitle), QStringLiteral("ファイルを開けませんでした。\n") + name +
+                                                            (source.Status == FileReadStatus::NotRegularFile
+                                                                 ? SaveCauseLine(SafeWriteStatus::NotRegularFile)
+                                                                 : QString()));
         return;
     }
-    // One byte past the limit is enough to know that a file is too large.
-    const QByteArray bytes = source.read(static_cast<qint64>(kSettingsFileMaxBytes) + 1);
-    const SettingsFileRead read = ParseSettingsFile(std::string_view(bytes.constData(), bytes.size()));
+    const SettingsFileRead read = ParseSettingsFile(source.Bytes);
     if (read.Error != SettingsFileError::None) {
         m_dialogs.notice(QString::fromUtf8(kFileTitle), fileErrorText(read) + QStringLiteral("\n") + name);
         return;
@@ -629,6 +641,7 @@ UnitSettingDialogs DefaultUnitSettingDialogs(QWidget* parent) {
         return QFileDialog::getOpenFileName(parent, QStringLiteral("ファイルから読込"), {}, filter);
     };
     dialogs.notice = [parent](const QString& title, const QString& text) { ShowWarningBox(parent, title, text); };
+    dialogs.replaceReadOnly = [parent](const QString& fileName) { return AskReplaceReadOnly(parent, fileName); };
     return dialogs;
 }
 

@@ -34,6 +34,8 @@ struct UnitSettingDialogs {
     std::function<QString(const QString& proposedName)> chooseSaveFile;  // "" when cancelled
     std::function<QString()> chooseOpenFile;                             // "" when cancelled
     std::function<void(const QString& title, const QString& text)> notice;
+    // Whether the read-only file of that name may be replaced (none: it is not).
+    std::function<bool(const QString& fileName)> replaceReadOnly{};
 };
 UnitSettingDialogs DefaultUnitSettingDialogs(QWidget* parent);
 

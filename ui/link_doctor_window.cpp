@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -232,6 +231,7 @@ frmLinkDoctor::frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWi
                                         QStringLiteral("txt"));
     };
     m_notice = [this](const QString& message) { ShowWarningBox(this, windowTitle(), message); };
+    m_replaceReadOnly = [this](const QString& name) { return AskReplaceReadOnly(this, name); };
     // The monitor's clock is steady; the rows show the time of day it stood for when the window opened.
     m_model = new MonitorTableModel(QDateTime::currentMSecsSinceEpoch() - m_link.Monitor().Now(), this);
     buildControls();
@@ -482,14 +482,12 @@ void frmLinkDoctor::cmdSaveFrames_Click() {
         return;
     }
     const QByteArray bytes = FramesText().toUtf8();
-#ifdef _WIN32
-    const std::filesystem::path path(name.toStdWString());
-#else
-    const std::filesystem::path path(QFile::encodeName(name).toStdString());
-#endif
-    if (WriteFileSafely(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) !=
-        SafeWriteStatus::Ok) {
-        m_notice(QStringLiteral("「") + name + QStringLiteral("」に保存できませんでした。"));
+    const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const std::optional<SafeWriteStatus> status = SaveAskingAboutReadOnly(
+        [&](ReadOnlyTarget readOnly) { return WriteFileSafely(NativeFilePath(name), text, readOnly); },
+        [&] { return m_replaceReadOnly && m_replaceReadOnly(name); });
+    if (status && *status != SafeWriteStatus::Ok) {
+        m_notice(QStringLiteral("「") + name + QStringLiteral("」に保存できませんでした。") + SaveCauseLine(*status));
     }
 }
 

@@ -99,6 +99,8 @@ class frmLinkDoctor : public QWidget {
     // The file dialog and the notice; tests replace them.
     void SetFileChooser(std::function<QString()> choose) { m_chooseFile = std::move(choose); }
     void SetNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
+    // Whether the read-only file of that name may be replaced.
+    void SetReplaceReadOnly(std::function<bool(const QString&)> ask) { m_replaceReadOnly = std::move(ask); }
 
     [[nodiscard]] const MonitorTableModel& Model() const { return *m_model; }
     // The text the copy and save commands produce: the rows selected, or all shown.
@@ -117,6 +119,7 @@ class frmLinkDoctor : public QWidget {
     const LinkDoctor& m_doctor;
     std::function<QString()> m_chooseFile;
     std::function<void(const QString&)> m_notice;
+    std::function<bool(const QString&)> m_replaceReadOnly;
 
     QLabel* m_lblState = nullptr;
     QLabel* m_lblExplanation = nullptr;

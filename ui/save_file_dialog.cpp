@@ -1,8 +1,10 @@
 #include "ui/save_file_dialog.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMessageBox>
 
 #include "ui/dlg_msg_box.h"
 
@@ -54,6 +56,44 @@ QString AskSaveFileNameConfirmed(QWidget* parent, const QString& proposedName, c
         return {};
     }
     return name;
+}
+
+std::filesystem::path NativeFilePath(const QString& name) {
+#ifdef _WIN32
+    return {name.toStdWString()};
+#else
+    return {QFile::encodeName(name).toStdString()};
+#endif
+}
+
+QString ReadOnlyQuestion(const QString& name) {
+    return QStringLiteral("「") + name + QStringLiteral("」は読み取り専用です。置き換えますか？");
+}
+
+bool AskReplaceReadOnly(QWidget* parent, const QString& name) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), ReadOnlyQuestion(name),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setTextFormat(Qt::PlainText);  // the name as it is, never markup
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<SafeWriteStatus> SaveAskingAboutReadOnly(const std::function<SafeWriteStatus(ReadOnlyTarget)>& write,
+                                                       const std::function<bool()>& replace) {
+    const SafeWriteStatus status = write(ReadOnlyTarget::Refuse);
+    if (status != SafeWriteStatus::ReadOnly) {
+        return status;
+    }
+    if (!replace || !replace()) {
+        return std::nullopt;
+    }
+    return write(ReadOnlyTarget::Replace);
+}
+
+QString SaveCauseLine(SafeWriteStatus status) {
+    const std::string_view cause = SafeWriteCauseText(status);
+    return cause.empty() ? QString()
+                         : QStringLiteral("\n") + QString::fromUtf8(cause.data(), static_cast<qsizetype>(cause.size()));
 }
 
 }  // namespace tessarin

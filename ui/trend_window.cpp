@@ -313,7 +313,7 @@ void frmTrend::cmdRecord_Click() {
         return;
     }
     if (m_writer.Start(name.toStdString(), RecordingHeader()) != RecordingStatus::Ok) {
-        recordingEnded(QStringLiteral("記録ファイルを作成できません。\n") + name);
+        recordingEnded(QStringLiteral("記録ファイルを作成できません。\n") + name + SaveCauseLine(m_writer.Cause()));
         return;
     }
     m_cmdRecord->setText(QStringLiteral("記録停止"));

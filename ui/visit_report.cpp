@@ -18,6 +18,7 @@
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/now_value_items.h"
+#include "ui/save_file_dialog.h"
 #include "ui/ui_fonts.h"
 
 namespace tessarin {
@@ -387,13 +388,13 @@ QByteArray RenderVisitReport(const VisitReportFacts& facts) {
     return out.data();
 }
 
-SafeWriteStatus WriteVisitReport(const QString& fileName, const VisitReportFacts& facts) {
+SafeWriteStatus WriteVisitReport(const QString& fileName, const VisitReportFacts& facts, ReadOnlyTarget readOnly) {
     const QByteArray pdf = RenderVisitReport(facts);
     if (pdf.isEmpty()) {
         return SafeWriteStatus::WriteFailed;
     }
     return WriteFileSafely(std::filesystem::path(fileName.toStdU16String()),
-                           std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())));
+                           std::string_view(pdf.constData(), static_cast<std::size_t>(pdf.size())), readOnly);
 }
 
 QString ProposedVisitReportName(const QDateTime& now) {
@@ -402,10 +403,10 @@ QString ProposedVisitReportName(const QDateTime& now) {
 
 QString VisitReportErrorText(const QString& fileName, SafeWriteStatus status) {
     const QString reason =
-        status == SafeWriteStatus::CannotCreate
+        status == SafeWriteStatus::CannotCreate || status == SafeWriteStatus::PermissionDenied
             ? QStringLiteral("保存先にファイルを作成できません。保存先のフォルダーを確認してください。")
             : QStringLiteral("書き込みに失敗しました。ディスクの空き容量などを確認してください。");
-    return QStringLiteral("点検記録「%1」を保存できませんでした。\n%2").arg(fileName, reason);
+    return QStringLiteral("点検記録「%1」を保存できませんでした。\n%2").arg(fileName, reason) + SaveCauseLine(status);
 }
 
 VisitReportDialogs DefaultVisitReportDialogs(QWidget* parent) {
@@ -421,6 +422,7 @@ VisitReportDialogs DefaultVisitReportDialogs(QWidget* parent) {
     };
     dialogs.notice = [parent](const QString& title, const QString& text) { ShowWarningBox(parent, title, text); };
     dialogs.now = [] { return QDateTime::currentDateTime(); };
+    dialogs.replaceReadOnly = [parent](const QString& fileName) { return AskReplaceReadOnly(parent, fileName); };
     return dialogs;
 }
 
@@ -430,9 +432,12 @@ void MakeVisitReport(const VisitReportDialogs& dialogs, const DeviceData& data, 
         return;
     }
     // The values as they stand once the name is chosen.
-    const SafeWriteStatus status = WriteVisitReport(name, GatherVisitReportFacts(data, logs, dialogs.now()));
-    if (status != SafeWriteStatus::Ok) {
-        dialogs.notice(QStringLiteral("保存エラー"), VisitReportErrorText(name, status));
+    const VisitReportFacts facts = GatherVisitReportFacts(data, logs, dialogs.now());
+    const std::optional<SafeWriteStatus> status =
+        SaveAskingAboutReadOnly([&](ReadOnlyTarget readOnly) { return WriteVisitReport(name, facts, readOnly); },
+                                [&] { return dialogs.replaceReadOnly && dialogs.replaceReadOnly(name); });
+    if (status && *status != SafeWriteStatus::Ok) {
+        dialogs.notice(QStringLiteral("保存エラー"), VisitReportErrorText(name, *status));
     }
 }
 

@@ -33,7 +33,8 @@ VisitReportFacts GatherVisitReportFacts(const DeviceData& data, const CollectedL
 QByteArray RenderVisitReport(const VisitReportFacts& facts);
 
 // Renders the report and writes it to `fileName` through the safe-write routine.
-SafeWriteStatus WriteVisitReport(const QString& fileName, const VisitReportFacts& facts);
+SafeWriteStatus WriteVisitReport(const QString& fileName, const VisitReportFacts& facts,
+                                 ReadOnlyTarget readOnly = ReadOnlyTarget::Refuse);
 
 // The proposed file name: the date and time of `now`, such as 20240115_093000.pdf.
 QString ProposedVisitReportName(const QDateTime& now);
@@ -46,10 +47,13 @@ struct VisitReportDialogs {
     std::function<QString(const QString& proposedName)> chooseFile;  // "" when cancelled
     std::function<void(const QString& title, const QString& text)> notice;
     std::function<QDateTime()> now;
+    // Whether the read-only file of that name may be replaced (none: it is not, and the notice says why).
+    std::function<bool(const QString& fileName)> replaceReadOnly{};
 };
 VisitReportDialogs DefaultVisitReportDialogs(QWidget* parent);
 
-// The report command: asks for a file name, writes the report there, and says so when that failed.
+// The report command: asks for a file name, writes the report there (a read-only file only once the user
+// agrees), and says so when that failed.
 void MakeVisitReport(const VisitReportDialogs& dialogs, const DeviceData& data, const CollectedLogs& logs);
 
 }  // namespace tessarin

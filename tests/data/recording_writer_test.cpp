@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +20,19 @@ std::string readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+#ifndef _WIN32
+// Whether the header's write fails and ends the recording; the limit is the calling process's for good.
+bool recordsIntoAFileThatMayNotGrow(const std::filesystem::path& target) {
+    static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
+    const rlimit none{0, 0};
+    if (::setrlimit(RLIMIT_FSIZE, &none) != 0) {
+        return false;
+    }
+    RecordingWriter writer;
+    return writer.Start(target, "h") == RecordingStatus::WriteFailed && !writer.Recording();
+}
+#endif
 
 class RecordingWriterTest : public ::testing::Test {
   protected:
@@ -53,11 +72,17 @@ TEST_F(RecordingWriterTest, FailuresEndTheRecording) {
     EXPECT_FALSE(writer.Recording());
     EXPECT_EQ(readBytes(m_folder / "rec.csv"), "h\r\n");
 
-    // A device that refuses every write, as a full disk does.
-    if (std::filesystem::exists("/dev/full")) {
-        ASSERT_EQ(writer.Start("/dev/full", "h"), RecordingStatus::WriteFailed);
+#ifndef _WIN32
+    // A file that may not grow, as on a full disk: the header already fails.
+    EXPECT_EXIT(std::_Exit(recordsIntoAFileThatMayNotGrow(m_folder / "full.csv") ? 0 : 1), ::testing::ExitedWithCode(0),
+                "");
+    // A device is no recording, not even one that swallows every line.
+    if (std::filesystem::exists("/dev/null")) {
+        EXPECT_EQ(writer.Start("/dev/null", "h"), RecordingStatus::CannotCreate);
+        EXPECT_EQ(writer.Cause(), SafeWriteStatus::NotRegularFile);
         EXPECT_FALSE(writer.Recording());
     }
+#endif
 }
 
 }  // namespace

@@ -37,6 +37,11 @@
 #include "ui/frm_unit_setting.h"
 #include "ui_test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace tessarin {
 namespace {
 
@@ -566,8 +571,9 @@ namespace {
 
 class UnitSettingChecks : public UnitSetting {
   protected:
-    void UseFile(const QString& name) {
+    void UseFile(const QString& name, std::function<bool(const QString&)> replaceReadOnly = {}) {
         UnitSettingDialogs dialogs;
+        dialogs.replaceReadOnly = std::move(replaceReadOnly);
         dialogs.chooseSaveFile = [name](const QString&) { return name; };
         dialogs.chooseOpenFile = [name] { return name; };
         dialogs.notice = [this](const QString&, const QString& text) { m_notices << text; };
@@ -685,6 +691,50 @@ TEST_F(UnitSettingChecks, ABadFileSaysWhyAndChangesNothing) {
     Click("cmdSaveFile");
     EXPECT_EQ(m_notices.size(), 1);
 }
+
+#ifndef _WIN32
+TEST_F(UnitSettingChecks, APipeIsRefusedAtOnceAndAReadOnlyFileIsReplacedOnlyOnYes) {
+    ASSERT_TRUE(m_dir.isValid());
+    OpenReported();
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.json"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), S_IRUSR | S_IWUSR), 0);
+    UseFile(pipe);
+    ::alarm(60);  // a load that waits for the pipe's writer ends the test program rather than hanging it
+    for (const char* button : {"cmdLoadFile", "cmdSaveFile"}) {
+        m_notices.clear();
+        Click(button);
+        ASSERT_EQ(m_notices.size(), 1) << button;
+        EXPECT_TRUE(m_notices.front().contains(Text("通常のファイルではありません")))
+            << m_notices.front().toStdString();
+    }
+    ::alarm(0);
+
+    const QString kept = m_dir.filePath(QStringLiteral("kept.json"));
+    {
+        QFile file(kept);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old");
+    }
+    ASSERT_TRUE(QFile::setPermissions(kept, QFileDevice::ReadOwner));
+    QStringList asked;
+    for (const bool yes : {false, true}) {
+        UseFile(kept, [&asked, yes](const QString& name) {
+            asked << name;
+            return yes;
+        });
+        m_notices.clear();
+        Click("cmdSaveFile");
+        EXPECT_TRUE(m_notices.isEmpty()) << m_notices.join(' ').toStdString();
+        QFile file(kept);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().startsWith("{"), yes);
+    }
+    EXPECT_EQ(asked, QStringList({kept, kept}));
+    EXPECT_EQ(
+        std::filesystem::status(QFile::encodeName(kept).toStdString()).permissions() & std::filesystem::perms::all,
+        std::filesystem::perms::owner_read);
+}
+#endif
 
 TEST_F(UnitSettingChecks, CompareMarksDifferencesInTheirOwnColourAndIgnoresTheClock) {
     OpenReported();
