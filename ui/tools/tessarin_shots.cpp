@@ -28,6 +28,7 @@
 #include "ui/frm_about.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
+#include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
 #include "ui/link_doctor_window.h"
 #include "ui/phasor_window.h"
@@ -181,7 +182,17 @@ void shootPhasorAndTrend(frmMidMain& window, Shooter& shooter, const QString& fo
         phasor->ShowAnswer(now);
         shooter.save(phasor, QString::fromLatin1(t.name));
     }
+    // As they look once the answers have stopped: greyed, with the time of the last one.
+    const QDateTime lastAnswer = window.LastAnswerTime();
+    phasor->ShowStale(true, lastAnswer);
+    shooter.save(phasor, QStringLiteral("27_phasor_stale"));
+    phasor->ShowStale(false, lastAnswer);
     phasor->close();
+    if (auto* nowValue = window.findChild<tessarin::frmNowValue*>()) {
+        nowValue->ShowStale(true, lastAnswer);
+        shooter.save(&window, QStringLiteral("28_main_now_value_stale"));
+        nowValue->ShowStale(false, lastAnswer);
+    }
 
     tessarin::frmTrend* trend = window.TrendWindow();
     if (trend == nullptr) {
@@ -197,6 +208,10 @@ void shootPhasorAndTrend(frmMidMain& window, Shooter& shooter, const QString& fo
     shooter.save(trend, QStringLiteral("24_trend_recording"));
     shooter.save(&window, QStringLiteral("25_main_recording_mark"));
     trend->cmdRecord_Click();
+    trend->ShowStale(true, window.LastAnswerTime());
+    settle(1500);
+    shooter.save(trend, QStringLiteral("29_trend_stale"));
+    trend->ShowStale(false, window.LastAnswerTime());
     trend->close();
 }
 
