@@ -180,6 +180,7 @@ std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) 
         std::copy(frame.begin(), frame.end(), data.RcvFrame.begin());
         data.LogReqCode = code;
         data.LogState = kLogRunning;
+        data.SendData[0] = static_cast<std::uint8_t>(n);
         TakeLogRecord(data, tab);
         lines.push_back(data.LogLines[static_cast<std::size_t>(n)]);
     }
