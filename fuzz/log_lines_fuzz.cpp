@@ -3,10 +3,13 @@
 // text and the code page 932 encoding of the results; and the same line operations on arbitrary text.
 //
 // Input: byte 0 the tab the record is decoded for (0-3, or a negative number from F0h on), byte 1
-// LogReqCode (low three bits), then the data bytes of the record (d0 the record number, d1..d15 as the
-// unit sends them). The data bytes are also taken as a line of text of their own.
+// LogReqCode (low three bits), whether record 7 rather than d0 was asked for (bit 3), whether the answer
+// code is A1h + (bits 5-6) mod 3 rather than the log's own (bit 4), then the data bytes of the record (d0
+// the record number, d1..d15 as the unit sends them). The data bytes are also taken as a line of text of
+// their own.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     }
     const int tab = input[0] >= 0xF0 ? static_cast<std::int8_t>(input[0]) : input[0] % 4;
     const std::uint8_t logReqCode = input[1] & 0x07;
+    const bool ownLog = logReqCode >= 4 && logReqCode <= 6;
+    const auto ownCode = static_cast<std::uint8_t>(ownLog ? 0xA1 + logReqCode - 4 : 0xA1);
+    const auto code = static_cast<std::uint8_t>((input[1] & 0x10) != 0 ? 0xA1 + ((input[1] >> 5) & 0x03) % 3 : ownCode);
     const std::uint8_t* payload = input + 2;
     const std::size_t payloadSize = size - 2;
 
@@ -123,10 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     tessarin::DeviceData data;
     data.LogReqCode = logReqCode;
     data.LogState = tessarin::kLogRunning;
-    data.SendData[0] = 7;
+    const std::uint8_t asked = (input[1] & 0x08) != 0 || payloadSize == 0 ? 7 : payload[0];
+    data.SendData[0] = asked;
     data.LogLines[0] = std::string(tessarin::LogHeaderLine(tab));
     data.RcvFrame[0] = 0xFF;
-    data.RcvFrame[1] = 0xA1;
+    data.RcvFrame[1] = code;
     for (std::size_t i = 0; i < payloadSize && kDataStart + i < data.RcvFrame.size(); ++i) {
         data.RcvFrame[kDataStart + i] = payload[i];
     }
@@ -135,20 +142,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         record[i] = payload[i];
     }
     const auto before = data.LogLines;
-    tessarin::TakeLogRecord(data, tab);
+    const bool taken = tessarin::TakeLogRecord(data, tab);
 
     const std::uint8_t number = record[0];
-    if (number == 0 || number > 100) {
-        Require(data.LogLines == before && data.SendData[0] == 7 && data.LogState == tessarin::kLogRunning,
-                "a record without a line of its own changes nothing");
+    const bool hasLine = number >= 1 && number <= 100;
+    Require(taken == (hasLine && number == asked && ownLog && code == ownCode), "only the record asked for is taken");
+    if (!taken) {
+        Require(data.LogLines == before && data.SendData[0] == asked && data.LogState == tessarin::kLogRunning,
+                "a record without a line of its own, or not the one asked for, changes nothing");
+        const std::optional<tessarin::LogRecordLine> decoded = tessarin::DecodeLogRecord(data.RcvFrame, tab);
+        Require(decoded.has_value() == hasLine, "a record has a line when its number has one");
+        if (decoded) {
+            CheckDecodedLine(decoded->line, tab, record);
+            CheckAnyLine(decoded->line);
+        }
         return 0;
     }
     for (std::size_t n = 0; n < before.size(); ++n) {
         Require(n == number || data.LogLines[n] == before[n], "only the record's own line is written");
     }
-    const unsigned last = logReqCode == 4 ? 100 : (logReqCode == 5 || logReqCode == 6) ? 10 : 0;
+    const unsigned last = logReqCode == 4 ? 100 : 10;
     if (number < last) {
-        Require(data.SendData[0] == 8 && data.ReqCode == logReqCode && data.LogState == tessarin::kLogRunning,
+        Require(data.SendData[0] == asked + 1 && data.ReqCode == logReqCode && data.LogState == tessarin::kLogRunning,
                 "a record before the last asks for the next");
     } else {
         Require(data.ReqCode == 0 && data.LogState == tessarin::kLogLastReceived, "the last record ends the log");

@@ -114,6 +114,7 @@ tessarin::DeviceData FreshData(const Setup& setup) {
     tessarin::DeviceData data;
     data.LogReqCode = setup.logReqCode;
     data.LogState = tessarin::kLogRunning;
+    data.SendData[0] = 1;  // record 1 asked for: an answer to it is taken and asks for the next
     data.LogLines[0] = std::string(tessarin::LogHeaderLine(setup.tab));
     return data;
 }
@@ -214,6 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const tessarin::DeviceData fresh = FreshData(setup);
     passed.LogReqCode = fresh.LogReqCode;
     passed.LogState = fresh.LogState;
+    passed.SendData = fresh.SendData;
     passed.LogLines = fresh.LogLines;
     passed.PollPending = 0;
     link.SetLogRecordHandler(RecordDecoder(passed, setup.tab));

@@ -35,6 +35,14 @@ std::uint8_t LogClearCodeForTab(int tab) {
 
 namespace {
 
+// The command code a unit answers a record request with: A1h, A2h, A3h for 04h, 05h, 06h; 0 for no log.
+std::uint8_t AnswerCodeFor(std::uint8_t requestCode) {
+    if (requestCode < kReqMinorFaultRecord || requestCode > kReqDeviceStateRecord) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(kRespRecordFirst + (requestCode - kReqMinorFaultRecord));
+}
+
 int TabForRequestCode(std::uint8_t code) {
     switch (code) {
         case kReqDeviceStateRecord:
@@ -134,8 +142,8 @@ void LogCollection::Start(int tab) {
 
 void LogCollection::RecordArrived() {
     // Once the last record is in (LogState 2) a further answer must not overwrite the complete log.
-    if (m_running && m_data.LogState == kLogRunning) {
-        TakeLogRecord(m_data, m_tab);
+    if (m_running && m_data.LogState == kLogRunning && !TakeLogRecord(m_data, m_tab)) {
+        ++m_strayAnswers;
     }
 }
 
@@ -148,7 +156,6 @@ void StepCollection(DeviceData& data, LogRecordLine record) {
     } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
         last = kShortLogRecords;
     }
-    // The next number comes from what was asked for last, not from the answer's own number.
     if (number < last) {
         ++data.SendData[0];
         data.ReqCode = data.LogReqCode;
@@ -160,11 +167,19 @@ void StepCollection(DeviceData& data, LogRecordLine record) {
     data.LogRetryCount = 0;
 }
 
-void TakeLogRecord(DeviceData& data, int tab) {
-    // A record number with no line leaves everything as it was: the time-out asks for the record again.
-    if (std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, tab)) {
-        StepCollection(data, std::move(*record));
+bool TakeLogRecord(DeviceData& data, int tab) {
+    // Only the answer asked for moves the collection: a renumbered or repeated answer stored under its own
+    // number would overwrite a line, skip a record or end the log early. Anything else leaves everything as
+    // it was, LogWaitTicks included, so the record asked for is re-sent at its time-out as if unanswered.
+    if (data.RcvFrame[1] != AnswerCodeFor(data.LogReqCode) || data.RcvFrame[3] != data.SendData[0]) {
+        return false;
     }
+    std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, tab);
+    if (!record) {
+        return false;  // a number without a line
+    }
+    StepCollection(data, std::move(*record));
+    return true;
 }
 
 void LogCollection::SupervisionTick() {

@@ -56,13 +56,14 @@ std::uint8_t LogRequestCodeForTab(int tab);
 int LogRecordCountForTab(int tab);
 std::uint8_t LogClearCodeForTab(int tab);
 
-// Stores a decoded record's line under its own number and steps the collection on: the next record (the one
-// after the number asked for last), or LogState 2 after the log's last record; the wait and re-send counts
-// start again.
+// Stores the line of the record asked for (SendData[0]) and steps the collection on: the next record, or
+// LogState 2 after the log's last record; the wait and re-send counts start again.
 void StepCollection(DeviceData& data, LogRecordLine record);
-// Decodes the record answer in RcvFrame for a collection of `tab` and steps the collection on; a record
-// number without a line changes nothing.
-void TakeLogRecord(DeviceData& data, int tab);
+// Takes the record answer in RcvFrame into a collection of `tab` when it is the one asked for: record
+// SendData[0] of the log LogReqCode names, in that log's answer code (A1h-A3h for 04h-06h); the collection
+// then steps on. Any other answer (another record or log, a number without a line) is no answer: it changes
+// nothing, and the time-out asks for the record again. True when the answer was taken.
+bool TakeLogRecord(DeviceData& data, int tab);
 
 class LogCollection {
   public:
@@ -90,7 +91,8 @@ class LogCollection {
     void SupervisionTick();
     // A record answer is in RcvFrame (the link's log record handler). Decoded only while a collection runs
     // and its last record is not yet in, so a late answer after an abort or a failure changes nothing and
-    // requests nothing.
+    // requests nothing. Meanwhile an answer that is not the one asked for (TakeLogRecord) is counted and
+    // otherwise ignored.
     void RecordArrived();
     // Places the clear request of the tab's log, if it has one (the user has confirmed).
     void RequestClear(int tab);
@@ -104,6 +106,8 @@ class LogCollection {
     // end (a failure's message included), 100 ms otherwise. Every setting is reported at once through
     // LinkEvents::ConnectIntervalChanged, from inside the call that made it.
     [[nodiscard]] std::chrono::milliseconds ConnectInterval() const { return m_connectInterval; }
+    // Record answers ignored because they were for another record or log than the one asked for.
+    [[nodiscard]] std::uint64_t StrayAnswers() const { return m_strayAnswers; }
 
   private:
     void Start(int tab);
@@ -121,6 +125,7 @@ class LogCollection {
     bool m_running = false;
     bool m_failing = false;  // the failure is being reported; the wind-down waits for the user
     std::chrono::milliseconds m_connectInterval = kConnectIntervalNormal;
+    std::uint64_t m_strayAnswers = 0;
     // Tells a failure report that returns after the collection was destroyed meanwhile.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

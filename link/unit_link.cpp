@@ -111,6 +111,7 @@ LinkCounters UnitLink::Counters() const {
     LinkCounters counters = m_relay.counters;
     counters.spoiledStartMarks = m_assembler.Counters().spoiledStartMarks;
     counters.discardedBytes = m_assembler.Counters().discardedBytes;
+    counters.recordsStray = m_collection.StrayAnswers();
     return counters;
 }
 

@@ -100,6 +100,15 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
              line.renumber.push_back(pair);
              return true;
          }},
+        {"--duplicate",
+         [&](const std::string& v) {
+             int record = 0;
+             if (!parseInt(v, 0, 255, record)) {
+                 return false;
+             }
+             line.duplicates.push_back(record);
+             return true;
+         }},
         {"--unplug-after",
          [&](const std::string& v) {
              double s = 0;
@@ -188,6 +197,7 @@ std::string UsageText() {
            "  --split N            write each answer in N pieces, 2-5 ms apart\n"
            "  --noise N            write N noise bytes (never FFh) before each answer\n"
            "  --renumber A:B       answer record A numbered B (repeatable)\n"
+           "  --duplicate N        answer each request for record N twice, 20 ms apart (repeatable)\n"
            "  --unplug-after S     unplug after S seconds: the entry goes, the line hangs up\n"
            "  --replug-after S     plug in again S seconds after the unplug, on a new pty\n"
            "  --help               this text\n"
@@ -208,6 +218,9 @@ void ApplyCommandLine(const CommandLine& line, SimulatedUnit& unit) {
     unit.SetNoiseBytes(line.noiseBytes);
     for (const auto& [requested, sent] : line.renumber) {
         unit.SetRecordNumberOverride(requested, sent);
+    }
+    for (const int record : line.duplicates) {
+        unit.SetDuplicateAnswers(record, true);
     }
 }
 
@@ -242,6 +255,9 @@ std::string DescribeFaults(const CommandLine& line) {
     }
     for (const auto& [requested, sent] : line.renumber) {
         parts.push_back("record " + std::to_string(requested) + " numbered " + std::to_string(sent));
+    }
+    for (const int record : line.duplicates) {
+        parts.push_back("record " + std::to_string(record) + " answered twice");
     }
     if (line.unplugAfter) {
         parts.push_back("unplug after " + formatSeconds(*line.unplugAfter));

@@ -22,6 +22,7 @@ struct CommandLine {
     int splitPieces = 1;
     int noiseBytes = 0;
     std::vector<std::pair<int, int>> renumber;  // record asked for, number sent
+    std::vector<int> duplicates;                // records answered twice
     std::optional<double> unplugAfter;          // seconds after the start
     std::optional<double> replugAfter;          // seconds after the unplug
 };

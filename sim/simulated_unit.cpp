@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 
@@ -32,6 +33,7 @@ constexpr std::chrono::nanoseconds kByteTime{11LL * 1'000'000'000LL / 9600};
 constexpr long kRequestBytesOnWire = 22;
 constexpr std::size_t kHistoryLimit = 10000;
 constexpr std::uint8_t kCurrentValuesCode = 0xA0;
+constexpr std::chrono::milliseconds kDuplicateGap{20};  // between the end of an answer and its repetition
 
 struct Chunk {
     SteadyClock::time_point at;
@@ -110,6 +112,7 @@ struct SimulatedUnit::Impl {
     std::chrono::milliseconds answerDelay{0};
     std::deque<std::vector<std::uint8_t>> unsolicited;  // frames to write unasked, taken by the loop
     std::map<int, int> renumber;                        // record asked for -> number sent
+    std::set<int> duplicates;                           // records whose answers go out twice
     std::deque<ReceivedRequest> history;
     std::size_t requestCount = 0;
     std::vector<std::uint8_t> lastCurrentValues;
@@ -262,6 +265,7 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
     std::vector<std::uint8_t> wire;
     std::vector<std::chrono::milliseconds> gaps;
     std::size_t pieces = 1;
+    int copies = 1;
     std::chrono::milliseconds delay{0};
     {
         const std::lock_guard lock(mutex);
@@ -288,6 +292,7 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
             if (send && number != renumber.end()) {
                 answer->data.at(0) = static_cast<std::uint8_t>(number->second);
             }
+            copies = duplicates.contains(answer->record) ? 2 : 1;
         }
         if (send) {
             if (answer->code == kCurrentValuesCode) {
@@ -316,18 +321,25 @@ std::vector<Chunk> SimulatedUnit::Impl::act(const ScannedRequest& request, Stead
     std::vector<Chunk> chunks;
     const SteadyClock::time_point start = std::max(reactAt + delay, lineFreeAt);
     SteadyClock::time_point at = start;
-    std::size_t offset = 0;
-    for (std::size_t i = 0; i < pieces; ++i) {
-        const std::size_t size = wire.size() / pieces + (i < wire.size() % pieces ? 1 : 0);
-        if (i > 0) {
-            at += gaps[i - 1];
+    for (int copy = 0; copy < copies; ++copy) {
+        // A duplicated answer goes out again a little later, apart from the first: a unit that repeats
+        // itself, whose second answer reaches a program that has already asked for the next record.
+        if (copy > 0) {
+            at += kDuplicateGap;
         }
-        if (options.pacing) {
-            at += static_cast<long>(size) * kByteTime;
+        std::size_t offset = 0;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const std::size_t size = wire.size() / pieces + (i < wire.size() % pieces ? 1 : 0);
+            if (i > 0) {
+                at += gaps[i - 1];
+            }
+            if (options.pacing) {
+                at += static_cast<long>(size) * kByteTime;
+            }
+            const auto first = wire.begin() + static_cast<std::ptrdiff_t>(offset);
+            chunks.push_back({at, std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(size))});
+            offset += size;
         }
-        const auto first = wire.begin() + static_cast<std::ptrdiff_t>(offset);
-        chunks.push_back({at, std::vector<std::uint8_t>(first, first + static_cast<std::ptrdiff_t>(size))});
-        offset += size;
     }
     lineFreeAt = at;
     return chunks;
@@ -433,6 +445,15 @@ void SimulatedUnit::SetRecordNumberOverride(int requested, int sent) {
         m_impl->renumber.erase(requested);
     } else {
         m_impl->renumber[requested] = sent;
+    }
+}
+
+void SimulatedUnit::SetDuplicateAnswers(int record, bool twice) {
+    const std::lock_guard lock(m_impl->mutex);
+    if (twice) {
+        m_impl->duplicates.insert(record);
+    } else {
+        m_impl->duplicates.erase(record);
     }
 }
 

@@ -63,6 +63,8 @@ class SimulatedUnit {
     void SetNoiseBytes(int count);                          // write this many noise bytes (no FFh) before answers
     void SetRecordNumberOverride(int requested, int sent);  // answer record `requested` numbered `sent`
                                                             // (sent < 0 or == requested: no longer)
+    void SetDuplicateAnswers(int record, bool twice);       // answer every request for `record` twice,
+                                                            // the second time 20 ms after the first
     void SetAnswerDelay(std::chrono::milliseconds delay);   // start every answer this much later (a slow unit)
     void Unplug();                                          // remove the entry and close the pty
     bool Plug(int index = -1);                              // new pty, registered under index (-1: first free)

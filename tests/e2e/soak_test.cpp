@@ -1,8 +1,8 @@
 // Fault soak: the program's core (UnitLink with its log collection, no window) against the simulated unit over a
 // pseudo-terminal, found through the serial-port list, with a loop standing in for the window's timers.
 // Unplug and replug at random moments, during polls and during collections; collections under dropped
-// answers, corrupted checksums, split frames and noise. Afterwards no descriptor and no memory may have
-// been left behind.
+// answers, corrupted checksums, split frames, noise, renumbered and repeated answers. Afterwards no descriptor and no
+// memory may have been left behind.
 //
 // The regular run is short (20 cycles, the 10-record OVGR log). TESSARIN_SOAK=long makes 200 cycles and
 // collects the 100-record log as well; TESSARIN_SOAK_SEED=<n> repeats the random choices of a run.
@@ -30,6 +30,7 @@
 #include "link/request_cycle.h"
 #include "link/response_frames.h"
 #include "link/unit_link.h"
+#include "sim/command_line.h"
 #include "sim/simulated_unit.h"
 #include "ui/status_panels.h"
 
@@ -180,6 +181,7 @@ std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) 
         std::copy(frame.begin(), frame.end(), data.RcvFrame.begin());
         data.LogReqCode = code;
         data.LogState = kLogRunning;
+        data.SendData[0] = static_cast<std::uint8_t>(n);
         TakeLogRecord(data, tab);
         lines.push_back(data.LogLines[static_cast<std::size_t>(n)]);
     }
@@ -202,6 +204,9 @@ std::vector<std::pair<int, int>> RecordSendings(const sim::SimulatedUnit& unit, 
     }
     return runs;
 }
+
+// How a collection under faults must end.
+enum class Outcome { Either, Completes, Fails };
 
 class Soak : public ::testing::Test {
   protected:
@@ -226,7 +231,6 @@ class Soak : public ::testing::Test {
     // when no record needed more than three re-sends, otherwise exactly one failure after the fourth
     // sending of one record and nothing asked for afterwards. `expected` pins the outcome where the faults
     // decide it.
-    enum class Outcome { Either, Completes, Fails };
     void CollectAndCheck(Program& program, sim::SimulatedUnit& unit, int tab, Outcome expected) {
         const CollectionCounts before = program.View().counts;
         unit.ClearRequests();
@@ -257,6 +261,14 @@ class Soak : public ::testing::Test {
             for (std::size_t n = 0; n < want.size(); ++n) {
                 EXPECT_EQ(program.Data().LogLines[n], want[n]) << "line " << n;
             }
+            // Each record asked for in turn, re-sends aside: none skipped, none asked for again later.
+            std::vector<int> asked;
+            std::vector<int> inTurn;
+            for (const auto& run : sendings) {
+                asked.push_back(run.first);
+                inTurn.push_back(static_cast<int>(inTurn.size()) + 1);
+            }
+            EXPECT_EQ(asked, inTurn);
             EXPECT_EQ(sendings.back().first, LogRecordCountForTab(tab));
         } else {
             EXPECT_NE(expected, Outcome::Completes);
@@ -391,6 +403,10 @@ struct LineFault {
     int noise = 0;
     int dropRecord = 0;  // drop the answers to this record...
     int dropTimes = 0;   // ...this many times
+    // More faults as tessarin-sim's command line orders them; answers for another record than asked are
+    // expected to be ignored and counted.
+    std::vector<std::string> simArgs = {};
+    Outcome outcome = Outcome::Either;
 };
 
 TEST_F(Soak, CollectionsUnderLineFaults) {
@@ -404,6 +420,21 @@ TEST_F(Soak, CollectionsUnderLineFaults) {
         {"all at once", 0.10, 0.10, 3, 5},
         {"record 3 dropped three times", 0.0, 0.0, 1, 0, 3, 3},
         {"record 3 dropped four times", 0.0, 0.0, 1, 0, 3, 4},
+        // Never "complete" with a line missing or under another number: the record is asked for again and
+        // the collection fails as for a silent record.
+        {"record 3 renumbered 100", 0.0, 0.0, 1, 0, 0, 0, {"--renumber", "3:100"}, Outcome::Fails},
+        {"record 5 renumbered 2", 0.0, 0.0, 1, 0, 0, 0, {"--renumber=5:2"}, Outcome::Fails},
+        // The second answer to record 4 comes while record 5 is asked: ignored, and record 5's own is taken.
+        {"record 4 answered twice", 0.0, 0.0, 1, 0, 0, 0, {"--duplicate", "4"}, Outcome::Completes},
+        {"records 1 and 10 answered twice",
+         0.0,
+         0.0,
+         2,
+         3,
+         0,
+         0,
+         {"--duplicate", "1", "--duplicate", "10"},
+         Outcome::Completes},
     };
     const std::vector<int> tabs =
         LongSoak() ? std::vector<int>{kTabOvgr, kTabDeviceState, kTabMinorFault} : std::vector<int>{kTabOvgr};
@@ -422,6 +453,11 @@ TEST_F(Soak, CollectionsUnderLineFaults) {
             for (const LineFault& fault : faults) {
                 SCOPED_TRACE(std::string(fault.name) + ", tab " + std::to_string(tab) + ", seed " +
                              std::to_string(m_seed));
+                // The command line first: it sets every fault it knows, the row's own among them.
+                sim::CommandLine line;
+                std::string error;
+                ASSERT_TRUE(sim::ParseCommandLine(fault.simArgs, line, error)) << error;
+                sim::ApplyCommandLine(line, unit);
                 unit.SetDropShare(fault.drop);
                 unit.SetCorruptShare(fault.corrupt);
                 unit.SetSplitWrites(fault.split);
@@ -429,13 +465,23 @@ TEST_F(Soak, CollectionsUnderLineFaults) {
                 if (fault.dropTimes > 0) {
                     unit.DropRecordAnswers(fault.dropRecord, fault.dropTimes);
                 }
-                Outcome expected = Outcome::Either;
+                const std::uint64_t strayBefore = program.Link().Counters().recordsStray;
+                Outcome expected = fault.outcome;
                 if (fault.drop >= 1.0 || fault.dropTimes > kLogMaxResends) {
                     expected = Outcome::Fails;
-                } else if (fault.drop == 0.0 && fault.corrupt == 0.0) {
+                } else if (fault.drop == 0.0 && fault.corrupt == 0.0 && fault.simArgs.empty()) {
                     expected = Outcome::Completes;
                 }
                 CollectAndCheck(program, unit, tab, expected);
+                if (!fault.simArgs.empty()) {
+                    EXPECT_GT(program.Link().Counters().recordsStray, strayBefore) << "the other answers are counted";
+                }
+                for (const auto& [requested, sent] : line.renumber) {
+                    unit.SetRecordNumberOverride(requested, -1);
+                }
+                for (const int record : line.duplicates) {
+                    unit.SetDuplicateAnswers(record, false);
+                }
                 unit.DropRecordAnswers(fault.dropRecord, 0);
                 unit.SetDropShare(0.0);
                 unit.SetCorruptShare(0.0);

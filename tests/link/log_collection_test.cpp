@@ -223,7 +223,28 @@ struct FaultCase {
     std::function<int(int)> numberFor;
     std::vector<int> sendings;  // expected record numbers requested, in order
     std::vector<std::pair<int, int>> completions;
+    std::uint64_t stray = 0;  // answers for another record or log than the one asked
+    std::function<std::uint8_t(std::uint8_t, int, int)> answerCodeFor = {};
+    std::function<int(int, int)> copiesOf = {};
+    int delayMs = 0;
+    int copyGapMs = 0;
 };
+
+// Data bytes d1..d15 that tell the records apart: V0 follows the record asked for.
+Bytes DistinctPayload(std::uint8_t /*code*/, int record) {
+    Bytes payload = test::ScriptedLogUnit::WorkedExample();
+    payload[1] = static_cast<std::uint8_t>(record);
+    return payload;
+}
+
+// The line record `record` of `tab`'s log must end with.
+std::string RecordLine(int tab, int record) {
+    const std::uint8_t code = LogRequestCodeForTab(tab);
+    Bytes data{static_cast<std::uint8_t>(record)};
+    const Bytes rest = DistinctPayload(code, record);
+    data.insert(data.end(), rest.begin(), rest.end());
+    return DecodeLogRecord(test::ResponseFrame(test::ScriptedLogUnit::OwnAnswerCode(code), data), tab)->line;
+}
 
 class LogCollectionFaults : public LogCollectionTest, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -235,11 +256,31 @@ TEST_P(LogCollectionFaults, Sendings) {
     if (c.numberFor) {
         m_unit.numberFor = c.numberFor;
     }
+    if (c.answerCodeFor) {
+        m_unit.answerCodeFor = c.answerCodeFor;
+    }
+    if (c.copiesOf) {
+        m_unit.copiesOf = c.copiesOf;
+    }
+    m_unit.payload = DistinctPayload;
+    m_unit.delayMs = c.delayMs;
+    m_unit.copyGapMs = c.copyGapMs;
     Start(c.tab);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(m_unit.RecordRequests(), c.sendings);
     EXPECT_EQ(m_view.counts.completed, c.completions);
     EXPECT_EQ(m_view.counts.failures, c.completions.empty() ? 1 : 0);
+    EXPECT_EQ(m_link->Counters().recordsStray, c.stray);
+    // A line holds its own record or nothing, and a complete log holds every record.
+    const int last = LogRecordCountForTab(c.tab);
+    for (int n = 1; n < static_cast<int>(kLogLineCount); ++n) {
+        const std::string& line = Data().LogLines[static_cast<std::size_t>(n)];
+        if (n > last || (line.empty() && c.completions.empty())) {
+            EXPECT_EQ(line, "") << n;
+        } else {
+            EXPECT_EQ(line, RecordLine(c.tab, n)) << n;
+        }
+    }
     ExpectIdle();
 }
 
@@ -266,13 +307,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogCollectionFaults,
                                        {},
                                        {1, 2, 3, 4, 5, 5, 5, 5},
                                        {}},
-                             // The first answer carries the log's last number: the collection ends after one exchange.
+                             // Record 1 always answered as the log's last: never taken, so it fails as a silent
+                             // record does instead of ending the collection with one line.
                              FaultCase{"FirstAnswerNumberedTen",
                                        kTabDeviceState,
                                        {},
                                        [](int record) { return record == 1 ? 10 : record; },
-                                       {1},
-                                       {{1, 10}}},
+                                       {1, 1, 1, 1},
+                                       {},
+                                       4},
                              // Numbers the log has no line for are dropped; the record is asked for again.
                              FaultCase{"NumberZeroDropped",
                                        kTabOvgr,
@@ -281,7 +324,90 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogCollectionFaults,
                                            return record == 4 && !std::exchange(*seen, true) ? 0 : record;
                                        },
                                        {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}}}),
+                                       {{2, 10}},
+                                       1},
+                             // Record 3 answered as 100: never "complete" with record 3's data as line 100.
+                             FaultCase{"RenumberedHigher",
+                                       kTabMinorFault,
+                                       {},
+                                       [](int record) { return record == 3 ? 100 : record; },
+                                       {1, 2, 3, 3, 3, 3},
+                                       {},
+                                       4},
+                             // Record 5 answered as 2: line 2 keeps record 2, and record 5 is not lost silently.
+                             FaultCase{"RenumberedEarlier",
+                                       kTabDeviceState,
+                                       {},
+                                       [](int record) { return record == 5 ? 2 : record; },
+                                       {1, 2, 3, 4, 5, 5, 5, 5},
+                                       {},
+                                       4},
+                             // A wrong number once: the re-send brings the record.
+                             FaultCase{"RenumberedOnce",
+                                       kTabOvgr,
+                                       {},
+                                       [seen = std::make_shared<bool>(false)](int record) {
+                                           return record == 5 && !std::exchange(*seen, true) ? 2 : record;
+                                       },
+                                       {1, 2, 3, 4, 5, 5, 6, 7, 8, 9, 10},
+                                       {{2, 10}},
+                                       1},
+                             // Record 4 answered twice at once: the second copy comes while record 5 is placed
+                             // and is neither taken as record 4 again nor moves the collection past 5.
+                             FaultCase{"DuplicateAtOnce",
+                                       kTabOvgr,
+                                       {},
+                                       {},
+                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                                       {{2, 10}},
+                                       1,
+                                       {},
+                                       [](int record, int) { return record == 4 ? 2 : 1; }},
+                             // The late copy of record 4 comes while record 5 is on the wire; record 5's own
+                             // answer after it is taken.
+                             FaultCase{"DuplicateWhileTheNextIsAsked",
+                                       kTabDeviceState,
+                                       {},
+                                       {},
+                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                                       {{1, 10}},
+                                       1,
+                                       {},
+                                       [](int record, int) { return record == 4 ? 2 : 1; },
+                                       30,
+                                       10},
+                             // The last record twice: the collection is complete, the copy changes nothing.
+                             FaultCase{"DuplicateOfTheLast",
+                                       kTabOvgr,
+                                       {},
+                                       {},
+                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                                       {{2, 10}},
+                                       0,
+                                       {},
+                                       [](int record, int) { return record == 10 ? 2 : 1; }},
+                             // Record 4 of the OVGR log answered once with the device-state log's code.
+                             FaultCase{"AnotherLogsAnswerOnce",
+                                       kTabOvgr,
+                                       {},
+                                       {},
+                                       {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
+                                       {{2, 10}},
+                                       1,
+                                       [](std::uint8_t code, int record, int sending) {
+                                           return record == 4 && sending == 1
+                                                      ? std::uint8_t{0xA3}
+                                                      : test::ScriptedLogUnit::OwnAnswerCode(code);
+                                       }},
+                             // A unit that answers the minor-fault log with the OVGR log's answers.
+                             FaultCase{"AnotherLogsAnswers",
+                                       kTabMinorFault,
+                                       {},
+                                       {},
+                                       {1, 1, 1, 1},
+                                       {},
+                                       4,
+                                       [](std::uint8_t, int, int) { return std::uint8_t{0xA2}; }}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(LogCollectionTest, RetryCountRestartsForTheNextRecord) {

@@ -32,6 +32,9 @@ TEST(CommandLineTest, ReadsEveryOption) {
                                   "5",
                                   "--renumber",
                                   "2:10",
+                                  "--duplicate",
+                                  "4",
+                                  "--duplicate=9",
                                   "--no-ovgr",
                                   "--unplug-after",
                                   "1.5",
@@ -52,10 +55,14 @@ TEST(CommandLineTest, ReadsEveryOption) {
     EXPECT_EQ(line.splitPieces, 3);
     EXPECT_EQ(line.noiseBytes, 5);
     EXPECT_EQ(line.renumber, (std::vector<std::pair<int, int>>{{2, 10}}));
+    EXPECT_EQ(line.duplicates, (std::vector<int>{4, 9}));
     EXPECT_FALSE(line.ovgrFunction);
     EXPECT_EQ(line.unplugAfter, 1.5);
     EXPECT_EQ(line.replugAfter, 2.0);
     EXPECT_THAT(DescribeFaults(line), ::testing::HasSubstr("record 2 numbered 10"));
+    EXPECT_THAT(DescribeFaults(line), ::testing::HasSubstr("record 4 answered twice, record 9 answered twice"));
+    EXPECT_THAT(UsageText(),
+                ::testing::HasSubstr("\n  --duplicate N        answer each request for record N twice, 20 ms apart"));
     EXPECT_THAT(DescribeFaults(line), ::testing::HasSubstr("settings writes ignored"));
 }
 
@@ -84,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"--seed", "4294967296"}, std::vector<std::string>{"--drop-record", "3"},
                       std::vector<std::string>{"--drop-record", "3:0"}, std::vector<std::string>{"--drop-share", "1.5"},
                       std::vector<std::string>{"--corrupt-share", "120%"}, std::vector<std::string>{"--split", "0"},
-                      std::vector<std::string>{"--renumber", "2:"}, std::vector<std::string>{"--trace=1"},
+                      std::vector<std::string>{"--renumber", "2:"}, std::vector<std::string>{"--duplicate", "256"},
+                      std::vector<std::string>{"--duplicate", "x"}, std::vector<std::string>{"--trace=1"},
                       std::vector<std::string>{"--replug-after", "1"},
                       std::vector<std::string>{"--unplug-after", "-2"}));
 

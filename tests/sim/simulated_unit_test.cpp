@@ -320,6 +320,20 @@ TEST_F(SimulatedUnitTest, AnswersARecordUnderAnotherNumber) {
     EXPECT_EQ(exchange(Request(0x06, 2), 21).at(3), 2);
 }
 
+TEST_F(SimulatedUnitTest, AnswersARecordTwiceWhenToldTo) {
+    start();
+    m_unit->SetDuplicateAnswers(3, true);
+    const Bytes got = exchange(Request(0x05, 3), 42);
+    ASSERT_EQ(got.size(), 42U);
+    const Bytes first(got.begin(), got.begin() + 21);
+    EXPECT_EQ(Bytes(first.begin() + 3, first.end() - 2), m_unit->LogRecordPayload(0x05, 3));
+    EXPECT_EQ(Bytes(got.begin() + 21, got.end()), first);
+    EXPECT_EQ(exchange(Request(0x05, 4), 21).at(3), 4) << "other records once";
+    m_unit->SetDuplicateAnswers(3, false);
+    EXPECT_EQ(exchange(Request(0x05, 3), 21).at(3), 3);
+    EXPECT_EQ(poll().at(1), 0xA0) << "nothing more of record 3 was on the line";
+}
+
 TEST_F(SimulatedUnitTest, UnplugHangsUpAndRemovesTheEntryPlugComesBackElsewhere) {
     start();
     const std::string oldPath = m_unit->DevicePath();
