@@ -35,14 +35,6 @@ std::uint8_t LogClearCodeForTab(int tab) {
 
 namespace {
 
-// The command code a unit answers a record request with: A1h, A2h, A3h for 04h, 05h, 06h; 0 for no log.
-std::uint8_t AnswerCodeFor(std::uint8_t requestCode) {
-    if (requestCode < kReqMinorFaultRecord || requestCode > kReqDeviceStateRecord) {
-        return 0;
-    }
-    return static_cast<std::uint8_t>(kRespRecordFirst + (requestCode - kReqMinorFaultRecord));
-}
-
 int TabForRequestCode(std::uint8_t code) {
     switch (code) {
         case kReqDeviceStateRecord:
@@ -171,7 +163,10 @@ bool TakeLogRecord(DeviceData& data, int tab) {
     // Only the answer asked for moves the collection: a renumbered or repeated answer stored under its own
     // number would overwrite a line, skip a record or end the log early. Anything else leaves everything as
     // it was, LogWaitTicks included, so the record asked for is re-sent at its time-out as if unanswered.
-    if (data.RcvFrame[1] != AnswerCodeFor(data.LogReqCode) || data.RcvFrame[3] != data.SendData[0]) {
+    // The answer's code (A1h, A2h or A3h) is not looked at: a unit may answer any log's request with any of
+    // the three, and they are decoded alike.
+    const bool collecting = data.LogReqCode >= kReqMinorFaultRecord && data.LogReqCode <= kReqDeviceStateRecord;
+    if (!collecting || data.RcvFrame[3] != data.SendData[0]) {
         return false;
     }
     std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, tab);

@@ -284,131 +284,118 @@ TEST_P(LogCollectionFaults, Sendings) {
     ExpectIdle();
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LogCollectionFaults,
-                         ::testing::Values(
-                             // Record 3 answered on its third sending; record 4 starts again with no re-sends counted,
-                             // so three silent sendings of it are still survived.
-                             FaultCase{
-                                 "AnsweredOnThirdSending",
-                                 kTabOvgr,
-                                 [](int record, int sending) { return (record != 3 && record != 4) || sending >= 3; },
-                                 {},
-                                 {1, 2, 3, 3, 3, 4, 4, 4, 5, 6, 7, 8, 9, 10},
-                                 {{2, 10}}},
-                             FaultCase{"AnsweredOnFourthSending",
-                                       kTabDeviceState,
-                                       [](int record, int sending) { return record != 2 || sending >= 4; },
-                                       {},
-                                       {1, 2, 2, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-                                       {{1, 10}}},
-                             FaultCase{"SilentFromRecordFive",
-                                       kTabDeviceState,
-                                       [](int record, int) { return record < 5; },
-                                       {},
-                                       {1, 2, 3, 4, 5, 5, 5, 5},
-                                       {}},
-                             // Record 1 always answered as the log's last: never taken, so it fails as a silent
-                             // record does instead of ending the collection with one line.
-                             FaultCase{"FirstAnswerNumberedTen",
-                                       kTabDeviceState,
-                                       {},
-                                       [](int record) { return record == 1 ? 10 : record; },
-                                       {1, 1, 1, 1},
-                                       {},
-                                       4},
-                             // Numbers the log has no line for are dropped; the record is asked for again.
-                             FaultCase{"NumberZeroDropped",
-                                       kTabOvgr,
-                                       {},
-                                       [seen = std::make_shared<bool>(false)](int record) {
-                                           return record == 4 && !std::exchange(*seen, true) ? 0 : record;
-                                       },
-                                       {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}},
-                                       1},
-                             // Record 3 answered as 100: never "complete" with record 3's data as line 100.
-                             FaultCase{"RenumberedHigher",
-                                       kTabMinorFault,
-                                       {},
-                                       [](int record) { return record == 3 ? 100 : record; },
-                                       {1, 2, 3, 3, 3, 3},
-                                       {},
-                                       4},
-                             // Record 5 answered as 2: line 2 keeps record 2, and record 5 is not lost silently.
-                             FaultCase{"RenumberedEarlier",
-                                       kTabDeviceState,
-                                       {},
-                                       [](int record) { return record == 5 ? 2 : record; },
-                                       {1, 2, 3, 4, 5, 5, 5, 5},
-                                       {},
-                                       4},
-                             // A wrong number once: the re-send brings the record.
-                             FaultCase{"RenumberedOnce",
-                                       kTabOvgr,
-                                       {},
-                                       [seen = std::make_shared<bool>(false)](int record) {
-                                           return record == 5 && !std::exchange(*seen, true) ? 2 : record;
-                                       },
-                                       {1, 2, 3, 4, 5, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}},
-                                       1},
-                             // Record 4 answered twice at once: the second copy comes while record 5 is placed
-                             // and is neither taken as record 4 again nor moves the collection past 5.
-                             FaultCase{"DuplicateAtOnce",
-                                       kTabOvgr,
-                                       {},
-                                       {},
-                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}},
-                                       1,
-                                       {},
-                                       [](int record, int) { return record == 4 ? 2 : 1; }},
-                             // The late copy of record 4 comes while record 5 is on the wire; record 5's own
-                             // answer after it is taken.
-                             FaultCase{"DuplicateWhileTheNextIsAsked",
-                                       kTabDeviceState,
-                                       {},
-                                       {},
-                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-                                       {{1, 10}},
-                                       1,
-                                       {},
-                                       [](int record, int) { return record == 4 ? 2 : 1; },
-                                       30,
-                                       10},
-                             // The last record twice: the collection is complete, the copy changes nothing.
-                             FaultCase{"DuplicateOfTheLast",
-                                       kTabOvgr,
-                                       {},
-                                       {},
-                                       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}},
-                                       0,
-                                       {},
-                                       [](int record, int) { return record == 10 ? 2 : 1; }},
-                             // Record 4 of the OVGR log answered once with the device-state log's code.
-                             FaultCase{"AnotherLogsAnswerOnce",
-                                       kTabOvgr,
-                                       {},
-                                       {},
-                                       {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
-                                       {{2, 10}},
-                                       1,
-                                       [](std::uint8_t code, int record, int sending) {
-                                           return record == 4 && sending == 1
-                                                      ? std::uint8_t{0xA3}
-                                                      : test::ScriptedLogUnit::OwnAnswerCode(code);
-                                       }},
-                             // A unit that answers the minor-fault log with the OVGR log's answers.
-                             FaultCase{"AnotherLogsAnswers",
-                                       kTabMinorFault,
-                                       {},
-                                       {},
-                                       {1, 1, 1, 1},
-                                       {},
-                                       4,
-                                       [](std::uint8_t, int, int) { return std::uint8_t{0xA2}; }}),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LogCollectionFaults,
+    ::testing::Values(
+        // Record 3 answered on its third sending; record 4 starts again with no re-sends counted,
+        // so three silent sendings of it are still survived.
+        FaultCase{"AnsweredOnThirdSending",
+                  kTabOvgr,
+                  [](int record, int sending) { return (record != 3 && record != 4) || sending >= 3; },
+                  {},
+                  {1, 2, 3, 3, 3, 4, 4, 4, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}}},
+        FaultCase{"AnsweredOnFourthSending",
+                  kTabDeviceState,
+                  [](int record, int sending) { return record != 2 || sending >= 4; },
+                  {},
+                  {1, 2, 2, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                  {{1, 10}}},
+        FaultCase{"SilentFromRecordFive",
+                  kTabDeviceState,
+                  [](int record, int) { return record < 5; },
+                  {},
+                  {1, 2, 3, 4, 5, 5, 5, 5},
+                  {}},
+        // Record 1 always answered as the log's last: never taken, so it fails as a silent
+        // record does instead of ending the collection with one line.
+        FaultCase{"FirstAnswerNumberedTen",
+                  kTabDeviceState,
+                  {},
+                  [](int record) { return record == 1 ? 10 : record; },
+                  {1, 1, 1, 1},
+                  {},
+                  4},
+        // Numbers the log has no line for are dropped; the record is asked for again.
+        FaultCase{"NumberZeroDropped",
+                  kTabOvgr,
+                  {},
+                  [seen = std::make_shared<bool>(false)](int record) {
+                      return record == 4 && !std::exchange(*seen, true) ? 0 : record;
+                  },
+                  {1, 2, 3, 4, 4, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}},
+                  1},
+        // Record 3 answered as 100: never "complete" with record 3's data as line 100.
+        FaultCase{"RenumberedHigher",
+                  kTabMinorFault,
+                  {},
+                  [](int record) { return record == 3 ? 100 : record; },
+                  {1, 2, 3, 3, 3, 3},
+                  {},
+                  4},
+        // Record 5 answered as 2: line 2 keeps record 2, and record 5 is not lost silently.
+        FaultCase{"RenumberedEarlier",
+                  kTabDeviceState,
+                  {},
+                  [](int record) { return record == 5 ? 2 : record; },
+                  {1, 2, 3, 4, 5, 5, 5, 5},
+                  {},
+                  4},
+        // A wrong number once: the re-send brings the record.
+        FaultCase{"RenumberedOnce",
+                  kTabOvgr,
+                  {},
+                  [seen = std::make_shared<bool>(false)](int record) {
+                      return record == 5 && !std::exchange(*seen, true) ? 2 : record;
+                  },
+                  {1, 2, 3, 4, 5, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}},
+                  1},
+        // Record 4 answered twice at once: the second copy comes while record 5 is placed
+        // and is neither taken as record 4 again nor moves the collection past 5.
+        FaultCase{"DuplicateAtOnce",
+                  kTabOvgr,
+                  {},
+                  {},
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}},
+                  1,
+                  {},
+                  [](int record, int) { return record == 4 ? 2 : 1; }},
+        // The late copy of record 4 comes while record 5 is on the wire; record 5's own
+        // answer after it is taken.
+        FaultCase{"DuplicateWhileTheNextIsAsked",
+                  kTabDeviceState,
+                  {},
+                  {},
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                  {{1, 10}},
+                  1,
+                  {},
+                  [](int record, int) { return record == 4 ? 2 : 1; },
+                  30,
+                  10},
+        // The last record twice: the collection is complete, the copy changes nothing.
+        FaultCase{"DuplicateOfTheLast",
+                  kTabOvgr,
+                  {},
+                  {},
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}},
+                  0,
+                  {},
+                  [](int record, int) { return record == 10 ? 2 : 1; }},
+        // The answer's code is not the log's: any of A1h-A3h is a record answer.
+        FaultCase{"AnswersInAnotherLogsCode",
+                  kTabOvgr,
+                  {},
+                  {},
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                  {{2, 10}},
+                  0,
+                  [](std::uint8_t, int record, int) { return static_cast<std::uint8_t>(0xA1 + record % 3); }}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(LogCollectionTest, RetryCountRestartsForTheNextRecord) {
     m_unit.answers = [](int record, int sending) { return record != 2 || sending >= 3; };

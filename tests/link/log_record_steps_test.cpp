@@ -114,9 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StrayCase{"NumberZero", 4, 0xA1, 0, 5}, StrayCase{"Number101", 4, 0xA1, 101, 5},
                       StrayCase{"Number255", 4, 0xA1, 255, 5}, StrayCase{"LaterRecord", 4, 0xA1, 7, 5},
                       StrayCase{"EarlierRecord", 4, 0xA1, 3, 5}, StrayCase{"LastNumberEarly", 4, 0xA1, 100, 5},
-                      StrayCase{"PastTheLast", 6, 0xA3, 11, 10}, StrayCase{"OvgrAnswerToMinorFault", 4, 0xA2, 5, 5},
-                      StrayCase{"DeviceStateAnswerToOvgr", 5, 0xA3, 5, 5},
-                      StrayCase{"MinorFaultAnswerToDeviceState", 6, 0xA1, 5, 5},
+                      StrayCase{"PastTheLast", 6, 0xA3, 11, 10}, StrayCase{"LaterRecordInAnotherCode", 5, 0xA3, 6, 5},
                       StrayCase{"NoLogNamed", 0, 0xA1, 5, 5}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
