@@ -19,7 +19,7 @@ struct LinkCounters {
     std::uint64_t recordsReceived = 0;    // log record answers routed
     std::uint64_t recordsOverdue = 0;     // log record requests that timed out without a bad frame
     std::uint64_t recordsResent = 0;      // log record requests repeated for the same record
-    std::uint64_t recordsStray = 0;       // log record answers for another record or log than asked, ignored
+    std::uint64_t recordsStray = 0;       // log record answers for another record than the one asked, ignored
     std::uint64_t linksUp = 0;            // opens of the unit's port
     std::uint64_t portsLost = 0;          // open ports that left the list
 

@@ -55,6 +55,7 @@ const CounterItem kCounterItems[] = {
     {"ログ再送", [](const LinkCounters& c) { return c.recordsResent; }},
     {"送信失敗", [](const LinkCounters& c) { return c.writesRefused; }},
     {"受信失敗", [](const LinkCounters& c) { return c.readsFailed; }},
+    {"ログ番号違い", [](const LinkCounters& c) { return c.recordsStray; }},
 };
 
 QString hexBytes(std::span<const std::uint8_t> bytes, bool cut) {
