@@ -1,7 +1,9 @@
 #include "data/settings_file.h"
 
 #include <algorithm>
+#include <climits>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace tessarin {
 namespace {
@@ -21,11 +23,86 @@ const std::string* textAt(const Json& object, std::string_view key) {
     return found->get_ptr<const std::string*>();
 }
 
-SettingsFileRead missing(std::string_view key) {
+SettingsFileRead failed(SettingsFileError error, std::string_view key = {}) {
     SettingsFileRead read;
-    read.Error = SettingsFileError::MissingField;
+    read.Error = error;
     read.Field = key;
     return read;
+}
+
+SettingsFileRead missing(std::string_view key) { return failed(SettingsFileError::MissingField, key); }
+
+// Accepts any document: with strict off, a parse with it says whether the bytes start with one whole value.
+struct AnyValue {
+    bool null() { return true; }
+    bool boolean(bool /*value*/) { return true; }
+    bool number_integer(Json::number_integer_t /*value*/) { return true; }
+    bool number_unsigned(Json::number_unsigned_t /*value*/) { return true; }
+    bool number_float(Json::number_float_t /*value*/, const std::string& /*text*/) { return true; }
+    bool string(std::string& /*value*/) { return true; }
+    bool binary(Json::binary_t& /*value*/) { return true; }
+    bool start_object(std::size_t /*size*/) { return true; }
+    bool key(std::string& /*value*/) { return true; }
+    bool end_object() { return true; }
+    bool start_array(std::size_t /*size*/) { return true; }
+    bool end_array() { return true; }
+    bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const nlohmann::detail::exception& /*e*/) {
+        return false;
+    }
+};
+
+bool startsWithWholeValue(std::string_view bytes) {
+    AnyValue any;
+    return Json::sax_parse(bytes.begin(), bytes.end(), &any, Json::input_format_t::json, false);
+}
+
+// The parsed document, or the reason there is none. The parser keeps the last of two equal keys without a
+// word, so the keys of each object are watched as they come.
+SettingsFileRead parseDocument(std::string_view bytes, Json& root) {
+    // The parser takes a NUL for the end of the input: what follows one would go unseen.
+    const std::string_view document = bytes.substr(0, bytes.find('\0'));
+    std::vector<std::set<std::string>> openObjects;
+    std::string duplicate;
+    const Json::parser_callback_t watchKeys = [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::object_start) {
+            openObjects.emplace_back();
+        } else if (event == Json::parse_event_t::object_end && !openObjects.empty()) {
+            openObjects.pop_back();
+        } else if (event == Json::parse_event_t::key && !openObjects.empty() && duplicate.empty() &&
+                   !openObjects.back().insert(parsed.get<std::string>()).second) {
+            duplicate = parsed.get<std::string>();
+        }
+        return true;
+    };
+    root = Json::parse(document.begin(), document.end(), watchKeys, false);
+    if (root.is_discarded()) {
+        return failed(startsWithWholeValue(document) ? SettingsFileError::TrailingData : SettingsFileError::NotJson);
+    }
+    if (document.size() != bytes.size()) {
+        return failed(SettingsFileError::TrailingData);
+    }
+    if (!duplicate.empty()) {
+        return failed(SettingsFileError::DuplicateKey, duplicate);
+    }
+    return {};
+}
+
+// The format version: a whole number from 1 up to what an int holds, taken as it stands (a large one is not
+// wrapped, a fraction not truncated). The parser gives every whole number from 0 up the unsigned type, so
+// a signed one is negative.
+SettingsFileRead checkVersion(const Json& root) {
+    const auto version = root.find("formatVersion");
+    if (version == root.end() || !version->is_number()) {
+        return missing("formatVersion");
+    }
+    if (!version->is_number_unsigned() || version->get<Json::number_unsigned_t>() < 1 ||
+        version->get<Json::number_unsigned_t>() > static_cast<Json::number_unsigned_t>(INT_MAX)) {
+        return failed(SettingsFileError::BadVersion, "formatVersion");
+    }
+    if (version->get<Json::number_unsigned_t>() > static_cast<Json::number_unsigned_t>(kSettingsFileFormat)) {
+        return failed(SettingsFileError::NewerFormat);
+    }
+    return {};
 }
 
 }  // namespace
@@ -55,23 +132,17 @@ SettingsFileRead ParseSettingsFile(std::string_view bytes) {
         read.Error = SettingsFileError::TooLarge;
         return read;
     }
-    const Json root = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
-    if (root.is_discarded()) {
-        read.Error = SettingsFileError::NotJson;
-        return read;
+    Json root;
+    if (SettingsFileRead refused = parseDocument(bytes, root); refused.Error != SettingsFileError::None) {
+        return refused;
     }
     const std::string* kind = root.is_object() ? textAt(root, "kind") : nullptr;
     if (kind == nullptr || *kind != kSettingsFileKind) {
         read.Error = SettingsFileError::NotOurs;
         return read;
     }
-    const auto version = root.find("formatVersion");
-    if (version == root.end() || !version->is_number_integer()) {
-        return missing("formatVersion");
-    }
-    if (version->get<std::int64_t>() > kSettingsFileFormat || version->get<std::int64_t>() < 1) {
-        read.Error = SettingsFileError::NewerFormat;
-        return read;
+    if (SettingsFileRead refused = checkVersion(root); refused.Error != SettingsFileError::None) {
+        return refused;
     }
     const auto settings = root.find("settings");
     if (settings == root.end() || !settings->is_object()) {

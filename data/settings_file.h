@@ -41,15 +41,19 @@ enum class SettingsFileError {
     NotOurs,       // JSON, but not a settings file of this program
     NewerFormat,   // a format version this program does not know yet
     MissingField,  // a required field is absent or not a text
+    DuplicateKey,  // a key appears twice in one object (which of the two was meant is unknown)
+    TrailingData,  // something other than white space (a NUL included) after the document
+    BadVersion,    // formatVersion is a number, but not a whole one from 1 up to what fits an int
 };
 
 struct SettingsFileRead {
     SettingsFileError Error = SettingsFileError::None;
-    std::string Field;  // the key at fault for MissingField
+    std::string Field;  // the key at fault for MissingField and DuplicateKey
     SettingsFile File;  // valid only when Error is None
 };
 
-// Reads a settings file's bytes. Never throws.
+// Reads a settings file's bytes. Never throws. Refuses a duplicate key at any depth (naming it), anything but
+// white space after the document, and a formatVersion that is not a whole number the program can hold.
 SettingsFileRead ParseSettingsFile(std::string_view bytes);
 
 // What loading a file selects: a position per list, and the lists whose text the list does not hold

@@ -72,6 +72,8 @@ bool ValidDevicePath(std::string_view path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+    // The list reads only folders and entries that nobody but the user may write.
+    ::umask(077);
     // A memory file system where there is one: every run writes the entry file once.
     std::error_code error;
     const std::filesystem::path base =

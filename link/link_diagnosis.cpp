@@ -127,6 +127,12 @@ std::string FullExplanation(const LinkDiagnosis& diagnosis, const LinkObservatio
                            ? portLabel(seen) + "を開く権限がありません。"
                            : ShortExplanation(diagnosis, seen);
     switch (diagnosis.reason) {
+        case LinkReason::NoAdapter:
+            if (!seen.untrustedListPart.empty()) {
+                text += "\nポートの一覧の「" + seen.untrustedListPart +
+                        "」は、他のユーザーのものか他のユーザーも書き込めるため、読んでいません。";
+            }
+            break;
         case LinkReason::PermissionDenied:
             text += "\nデバイス：" + (seen.devicePath.empty() ? portLabel(seen) : seen.devicePath);
             if (!seen.deviceGroup.empty()) {

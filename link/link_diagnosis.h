@@ -45,6 +45,10 @@ struct LinkObservations {
     std::vector<std::uint32_t> processGroups;
     std::vector<std::uint32_t> databaseGroups;
 
+    // With no adapter listed: a part of the serial-port list passed over because others could have written
+    // it ("" when none).
+    std::string untrustedListPart;
+
     // For a busy port: the processes seen holding the device (empty when the system does not tell).
     std::vector<PortHolder> holders;
 

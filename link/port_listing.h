@@ -26,6 +26,9 @@ class PortListing {
     virtual std::string ReadRegText(std::uint32_t root, const std::string& key, const std::string& valueName) = 0;
     // Platform identifier of the version record (2: NT family, where the list is available).
     virtual std::int16_t QueryOsPlatform() = 0;
+    // A part of the list (a folder or an entry) that is passed over because others could have written it,
+    // for the diagnosis to name; "" when there is none or the system's list cannot have one.
+    virtual std::string UntrustedPart() { return {}; }
 };
 
 // The listing of this machine: the registry on Windows, the serial-port list on Linux.

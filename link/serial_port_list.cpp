@@ -111,8 +111,13 @@ constexpr std::string_view kEntryFilePrefix = "VCP";
 constexpr std::string_view kUsbTtyPrefix = "ttyUSB";
 constexpr std::string_view kFtdiDriver = "ftdi_sio";
 
-// Reads a small regular file without following a symlink and without waiting on a FIFO; nullopt when it
-// is anything else or larger than the limit.
+// An entry decides which device the program opens and writes to: only the user may have written it.
+bool ownedAndPrivate(const struct stat& st) {
+    return st.st_uid == ::getuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Reads a small regular file of this user's that nobody else may write, without following a symlink and
+// without waiting on a FIFO; nullopt when it is anything else or larger than the limit.
 std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -120,7 +125,7 @@ std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
     }
     std::optional<std::string> result;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ownedAndPrivate(st) && st.st_size >= 0 &&
         static_cast<std::size_t>(st.st_size) <= kMaxEntryFileSize) {
         std::array<char, kMaxEntryFileSize + 1> buffer{};
         std::size_t total = 0;
@@ -202,8 +207,7 @@ std::filesystem::path SerialPortListFolder() {
 
 bool FolderIsPrivate(const std::filesystem::path& folder) {
     struct stat st {};
-    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-           (st.st_mode & S_IWOTH) == 0;
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ownedAndPrivate(st);
 }
 
 std::filesystem::path FtdiDriverFolder(const std::filesystem::path& sysfsTtyRoot) {
@@ -220,13 +224,32 @@ SerialPortList::SerialPortList(std::filesystem::path sysfsTtyRoot)
 
 std::optional<std::filesystem::path> SerialPortList::readableFolder() const {
     auto folder = SerialPortListFolder();
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");  // NOLINT(concurrency-mt-unsafe)
-    const bool fallback = runtime == nullptr || *runtime == '\0';
-    // In the fallback, the per-user folder in /tmp and the list folder in it must both be ours alone.
-    if (fallback && !(FolderIsPrivate(folder.parent_path()) && FolderIsPrivate(folder))) {
+    // The list folder and the folder of ours that holds it must both be the user's alone (the runtime
+    // folder above them is the system's doing).
+    if (!FolderIsPrivate(folder.parent_path()) || !FolderIsPrivate(folder)) {
         return std::nullopt;
     }
     return folder;
+}
+
+std::string SerialPortList::UntrustedPath() const {
+    const auto folder = SerialPortListFolder();
+    for (const auto& path : {folder.parent_path(), folder}) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            return {};  // no list at all is no fault
+        }
+        if (!S_ISDIR(st.st_mode) || !ownedAndPrivate(st)) {
+            return path.string();
+        }
+    }
+    for (const auto& name : directoryNames(folder)) {
+        struct stat st {};
+        if (suffixIndex(name, kEntryFilePrefix) && ::lstat((folder / name).c_str(), &st) == 0 && !ownedAndPrivate(st)) {
+            return (folder / name).string();
+        }
+    }
+    return {};
 }
 
 std::optional<SerialPortFileContents> SerialPortList::readEntryFile(const std::filesystem::path& folder,

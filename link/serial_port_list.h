@@ -1,7 +1,8 @@
 // The Linux serial-port list: what the Windows registry key HARDWARE\DEVICEMAP\SERIALCOMM holds there.
 //
 // Folder $XDG_RUNTIME_DIR/tessarin/serialcomm/ (or /tmp/tessarin-<uid>/serialcomm/ when XDG_RUNTIME_DIR is
-// unset or empty). A regular file VCP<i> (i decimal, no leading zeros) is the entry for the value
+// unset or empty); it, the folder above it and its entries are read only while they are the user's alone
+// (FolderIsPrivate). A regular file VCP<i> (i decimal, no leading zeros) is the entry for the value
 // "\Device\VCP<i>": line 1 the port name (COM7), line 2 the absolute path of its tty (/dev/pts/4), LF or
 // CRLF line ends. USB serial adapters bound to ftdi_sio are listed too: in ascending ttyUSB<k> order they
 // take the indices 0, 1, ... with port name COM<k+1> and device /dev/ttyUSB<k>; a file with the same
@@ -71,9 +72,10 @@ std::filesystem::path UserTempFolder(const std::filesystem::path& tempRoot = "/t
 // The folder of the list, from the environment at the time of the call.
 std::filesystem::path SerialPortListFolder();
 
-// True when `folder` is a directory (not a symlink) owned by this user and not writable by all.
-// The /tmp fallback folder is only read when this holds: anyone can create folders in /tmp, and an entry
-// decides which device the program opens and writes to.
+// True when `folder` is a directory (not a symlink) owned by this user that neither its group nor others
+// may write to. The list is only read from such folders: anyone can create folders in /tmp, and an entry
+// decides which device the program opens and writes to. For the same reason an entry file is only read
+// when it is the user's own and neither its group nor others may write to it.
 bool FolderIsPrivate(const std::filesystem::path& folder);
 
 class SerialPortList {
@@ -90,6 +92,10 @@ class SerialPortList {
     // The device of the entry (lowest index first) whose port name is `portName` (compared without regard
     // to case, as Windows does), or nullopt.
     [[nodiscard]] std::optional<std::string> DevicePathFor(std::string_view portName) const;
+
+    // The list folder (or the folder of ours above it) or the first VCP<i> entry that is not read because it
+    // is someone else's or others may write to it; "" when there is none. Costs a directory scan.
+    [[nodiscard]] std::string UntrustedPath() const;
 
     // The ttyUSB<k> numbers bound to ftdi_sio, ascending: those the driver's folder names whose
     // <root>/ttyUSB<k>/device/driver leads to ftdi_sio.

@@ -74,6 +74,8 @@ class SerialPortListListing final : public PortListing {
     // The list is always there: behave as the NT family.
     std::int16_t QueryOsPlatform() override { return kPlatformNt; }
 
+    std::string UntrustedPart() override { return m_list.UntrustedPath(); }
+
   private:
     SerialPortList m_list;
 };

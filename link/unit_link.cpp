@@ -123,6 +123,8 @@ LinkObservations UnitLink::Observations() const {
     seen.listed = m_data.PortNo != -1 && (seen.linkUp || UnitPortListed(*m_listing, m_data.PortDevName));
     if (seen.listed) {
         seen.portName = "COM" + std::to_string(m_data.PortNo);
+    } else {
+        seen.untrustedListPart = m_listing->UntrustedPart();
     }
     if (m_comm) {
         seen.openFailure = seen.linkUp ? OpenFailure::None : m_comm->LastOpenFailure();

@@ -18,8 +18,9 @@ constexpr int kMaxIndex = 1000;
 
 std::string describe(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// A folder of our own: created 0700 when missing; refused when it is a link or someone else's, since
-// another user could otherwise read or plant entries.
+// A folder of our own: created 0700 when missing, made 0700 when its group or others may write to it (the
+// program reads no list from such a folder); refused when it is a link or someone else's, since another
+// user could otherwise read or plant entries.
 bool ensurePrivateFolder(const std::string& path, std::string& error) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
         error = describe(path);
@@ -32,6 +33,10 @@ bool ensurePrivateFolder(const std::string& path, std::string& error) {
     }
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) {
         error = path + ": not a folder of this user";
+        return false;
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && ::chmod(path.c_str(), 0700) != 0) {
+        error = describe(path);
         return false;
     }
     return true;

@@ -10,8 +10,12 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QSysInfo>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "link/serial_port_list.h"
 #endif
@@ -29,18 +33,42 @@ namespace {
 
 constexpr const char* kLockFileName = "tessarin.lock";
 
-// A folder only the user may enter: created 0700 when missing, refused when others can write to it.
-bool MakePrivateFolder(const QString& path) {
-    QDir dir(path);
-    if (!dir.exists() && !QDir().mkpath(path)) {
-        return false;
+std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// Whether `path` is, or now is, a folder only the user may write to: created 0700 when missing; false when
+// it is someone else's, a link, writable by its group or others (who may have left things in it), or
+// cannot be made. Checked with lstat after the mkdir, so a folder planted by someone else is never taken
+// for ours.
+bool privateFolder(const std::string& path) {
+    ::mkdir(path.c_str(), S_IRWXU);
+    return FolderIsPrivate(path);
+}
+
+// The user's own folder in the temporary folder, when it is the user's.
+std::optional<QString> tempLockFolder() {
+    const std::string own = UserTempFolder(localPath(QDir::tempPath())).string();
+    return privateFolder(own) ? std::optional(fromLocalPath(own)) : std::nullopt;
+}
+
+// The program's folder in the user's home, one lock folder per machine in it (a home may be shared between
+// machines, and one copy runs per machine). Nothing when there is no home of the user's to write in.
+std::optional<QString> homeLockFolder() {
+    const QString home = QDir::homePath();
+    if (home.isEmpty() || home == QDir::rootPath()) {
+        return std::nullopt;
     }
-    QFile folder(path);
-    const QFileDevice::Permissions others = QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    if ((folder.permissions() & others) != 0) {
-        return folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString program = QDir(home).filePath(QStringLiteral(".tessarin"));
+    QString host = QSysInfo::machineHostName();
+    if (host.isEmpty() || host.contains(QLatin1Char('/')) || host.startsWith(QLatin1Char('.'))) {
+        host = QStringLiteral("localhost");
     }
-    return true;
+    const QString folder = QDir(program).filePath(host);
+    if (!privateFolder(localPath(program)) || !privateFolder(localPath(folder))) {
+        return std::nullopt;
+    }
+    return folder;
 }
 
 }  // namespace
@@ -51,6 +79,8 @@ bool MakePrivateFolder(const QString& path) {
 QString SingleInstanceName() { return QStringLiteral("Local\\Tessarin.SingleInstance"); }
 
 InstanceLock::InstanceLock(const QString& where) : m_fileName(where) {}
+
+QString InstanceLock::FileName() const { return m_fileName; }
 
 InstanceLock::~InstanceLock() {
     if (m_mutex != nullptr) {
@@ -77,46 +107,74 @@ bool InstanceLock::Acquire() {
 
 #else
 
-QString InstanceLockFolder() {
-    // Never the runtime folder: a start from a shell without XDG_RUNTIME_DIR would look elsewhere and miss
-    // the running instance. The user's own folder in the temporary folder is the same in every session.
-    const std::filesystem::path own = UserTempFolder(QFile::encodeName(QDir::tempPath()).toStdString());
-    ::mkdir(own.c_str(), S_IRWXU);  // an existing folder is checked below, whoever made it
-    if (FolderIsPrivate(own)) {
-        return QFile::decodeName(QByteArray::fromStdString(own.string()));
+QStringList InstanceLockFolders() {
+    QStringList folders;
+    for (const auto& folder : {tempLockFolder(), homeLockFolder()}) {
+        if (folder) {
+            folders << *folder;
+        }
     }
-    // Someone else owns or may write to that folder: a private one in the user's home instead.
-    QString home = QDir::homePath();
-    if (home.isEmpty()) {
-        home = QDir::currentPath();
+    if (folders.isEmpty()) {
+        // Neither is ours: a folder of this start's own, so that the program still starts, though it can
+        // then not see another copy.
+        QByteArray pattern =
+            QFile::encodeName(QDir(QDir::tempPath()).filePath(QStringLiteral("tessarin-%1-XXXXXX").arg(::getuid())));
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            folders << QFile::decodeName(pattern);
+        }
     }
-    const QString fallback = QDir(home).filePath(QStringLiteral(".tessarin"));
-    MakePrivateFolder(fallback);
-    return fallback;
+    return folders;
 }
 
-QString SingleInstanceName() { return InstanceLockFolder(); }
+QString InstanceLockFolder() {
+    const QStringList folders = InstanceLockFolders();
+    return folders.isEmpty() ? QString() : folders.first();
+}
 
-InstanceLock::InstanceLock(const QString& folder)
-    : m_fileName(QDir(folder).filePath(QString::fromUtf8(kLockFileName))), m_lock(m_fileName) {
-    // A lock is never given up for its age: only a lock whose program is gone counts as stale.
-    m_lock.setStaleLockTime(0);
+QStringList SingleInstanceName() { return InstanceLockFolders(); }
+
+InstanceLock::InstanceLock(const QString& folder) : InstanceLock(QStringList{folder}) {}
+
+InstanceLock::InstanceLock(const QStringList& folders) {
+    for (const QString& folder : folders) {
+        auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(QString::fromUtf8(kLockFileName)));
+        // A lock is never given up for its age: only a lock whose program is gone counts as stale.
+        lock->setStaleLockTime(0);
+        m_locks.push_back(std::move(lock));
+    }
 }
 
 InstanceLock::~InstanceLock() = default;
 
+QString InstanceLock::FileName() const { return m_locks.empty() ? QString() : m_locks.front()->fileName(); }
+
 bool InstanceLock::Acquire() {
-    if (m_lock.tryLock(0)) {
+    if (m_locks.empty()) {
+        return false;
+    }
+    for (const auto& lock : m_locks) {
+        if (!acquireOne(*lock)) {
+            for (const auto& held : m_locks) {
+                held->unlock();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+bool InstanceLock::acquireOne(QLockFile& lock) {
+    if (lock.isLocked() || lock.tryLock(0)) {
         return true;
     }
-    if (m_lock.error() != QLockFile::LockFailedError) {
+    if (lock.error() != QLockFile::LockFailedError) {
         return false;
     }
     // tryLock already recovers a lock whose process is gone. A crashed holder whose number has been
     // reused by another process is caught here: removeStaleLockFile takes the file away only when no
     // running program holds its lock, which a live instance always does.
-    if (m_lock.removeStaleLockFile()) {
-        return m_lock.tryLock(0);
+    if (lock.removeStaleLockFile()) {
+        return lock.tryLock(0);
     }
     return false;
 }
@@ -130,7 +188,10 @@ void ShowAlreadyRunning() {
     box.exec();
 }
 
-std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& where, const std::function<void()>& refuse) {
+namespace {
+
+template <typename Places>
+std::unique_ptr<InstanceLock> claim(const Places& where, const std::function<void()>& refuse) {
     auto lock = std::make_unique<InstanceLock>(where);
     if (lock->Acquire()) {
         return lock;
@@ -140,6 +201,18 @@ std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& where, const st
     }
     return nullptr;
 }
+
+}  // namespace
+
+std::unique_ptr<InstanceLock> ClaimSingleInstance(const QString& where, const std::function<void()>& refuse) {
+    return claim(where, refuse);
+}
+
+#ifndef _WIN32
+std::unique_ptr<InstanceLock> ClaimSingleInstance(const QStringList& folders, const std::function<void()>& refuse) {
+    return claim(folders, refuse);
+}
+#endif
 
 void InitProgramLook() {
     InstallQtJapaneseTranslation();

@@ -79,6 +79,14 @@ QString fileErrorText(const SettingsFileRead& read) {
             return QStringLiteral("新しい版のプログラムで保存された設定ファイルです。読み込めません。");
         case SettingsFileError::MissingField:
             return QStringLiteral("設定ファイルに項目「%1」がありません。").arg(QString::fromStdString(read.Field));
+        case SettingsFileError::DuplicateKey:
+            return QStringLiteral("設定ファイルに項目「%1」が二つ以上あります。")
+                .arg(QString::fromStdString(read.Field));
+        case SettingsFileError::TrailingData:
+            return QStringLiteral("設定ファイルの終わりの後に余分なデータがあります。");
+        case SettingsFileError::BadVersion:
+            return QStringLiteral("設定ファイルの項目「%1」の値が正しくありません。")
+                .arg(QString::fromStdString(read.Field));
     }
     return {};
 }

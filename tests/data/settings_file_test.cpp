@@ -88,6 +88,34 @@ TEST(SettingsFile, BadFilesSayWhyAndCarryNothing) {
          SettingsFileError::MissingField, "confirmCount"},
         {"10 MB of noise", noise, SettingsFileError::TooLarge, ""},
         {"large but JSON", "[" + std::string(kSettingsFileMaxBytes, ' ') + "]", SettingsFileError::TooLarge, ""},
+        {"a list twice", replaced("\"i0Level\"", "\"i0Level\": \"200mA\", \"i0Level\""),
+         SettingsFileError::DuplicateKey, "i0Level"},
+        {"kind twice", replaced("\"kind\"", "\"kind\": \"x\", \"kind\""), SettingsFileError::DuplicateKey, "kind"},
+        {"a key twice deep in an ignored field",
+         replaced("\"port\"", "\"extra\": [{\"a\": {\"b\": 1, \"b\": 2}}], \"port\""), SettingsFileError::DuplicateKey,
+         "b"},
+        {"a second document", good + "{}", SettingsFileError::TrailingData, ""},
+        {"a word after it", good + "  x", SettingsFileError::TrailingData, ""},
+        {"a NUL after it", good + std::string(1, '\0') + "{\"kind\": 1}", SettingsFileError::TrailingData, ""},
+        {"a lone NUL after it", good + std::string(1, '\0'), SettingsFileError::TrailingData, ""},
+        {"a NUL inside", good.substr(0, 20) + std::string(1, '\0') + good.substr(20), SettingsFileError::NotJson, ""},
+        {"version zero", replaced("\"formatVersion\": 1", "\"formatVersion\": 0"), SettingsFileError::BadVersion,
+         "formatVersion"},
+        {"version negative", replaced("\"formatVersion\": 1", "\"formatVersion\": -1"), SettingsFileError::BadVersion,
+         "formatVersion"},
+        {"version a fraction", replaced("\"formatVersion\": 1", "\"formatVersion\": 1.5"),
+         SettingsFileError::BadVersion, "formatVersion"},
+        {"version 1.0", replaced("\"formatVersion\": 1", "\"formatVersion\": 1.0"), SettingsFileError::BadVersion,
+         "formatVersion"},
+        {"version past an int", replaced("\"formatVersion\": 1", "\"formatVersion\": 4294967297"),
+         SettingsFileError::BadVersion, "formatVersion"},
+        {"version 2^64-1, -1 when wrapped", replaced("\"formatVersion\": 1", "\"formatVersion\": 18446744073709551615"),
+         SettingsFileError::BadVersion, "formatVersion"},
+        // The parser itself refuses a number beyond a double.
+        {"version past a double", replaced("\"formatVersion\": 1", "\"formatVersion\": 1e400"),
+         SettingsFileError::NotJson, ""},
+        {"version the largest int", replaced("\"formatVersion\": 1", "\"formatVersion\": 2147483647"),
+         SettingsFileError::NewerFormat, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,6 +123,13 @@ TEST(SettingsFile, BadFilesSayWhyAndCarryNothing) {
         EXPECT_EQ(read.Error, c.error);
         EXPECT_EQ(read.Field, c.field);
         EXPECT_EQ(read.File.Texts, SettingsFile{}.Texts);
+    }
+}
+
+TEST(SettingsFile, WhiteSpaceAfterTheDocumentIsFine) {
+    const std::string good = FormatSettingsFile(fileWith(0, "V0のみ", true));
+    for (const std::string tail : {"", "\n\n", " \t\r\n"}) {
+        EXPECT_EQ(ParseSettingsFile(good + tail).Error, SettingsFileError::None) << testing::PrintToString(tail);
     }
 }
 

@@ -410,13 +410,13 @@ TEST_F(LinkDiagnosisE2e, DeviceTheUserMayNotOpen) {
     ASSERT_GT(child.Pid(), 0);
     sim::SimulatedUnit unit;
     ASSERT_TRUE(unit.Start());
-    // The list must be readable to the child; the device is root's alone.
+    // The list must be the child's own (nobody else's list is read); the device is root's alone.
     const std::filesystem::path listFolder = sim::SerialListFolder();
-    for (const std::filesystem::path& folder :
-         {std::filesystem::path(m_runtime.Path()), listFolder.parent_path(), listFolder}) {
-        ASSERT_EQ(::chmod(folder.c_str(), 0755), 0) << folder;
+    ASSERT_EQ(::chmod(m_runtime.Path().c_str(), 0755), 0);
+    for (const std::filesystem::path& path :
+         {listFolder.parent_path(), listFolder, std::filesystem::path(unit.EntryPath())}) {
+        ASSERT_EQ(::chown(path.c_str(), uid, ownGid), 0) << path;
     }
-    ASSERT_EQ(::chmod(unit.EntryPath().c_str(), 0644), 0);
     const std::string device = unit.DevicePath();
     ASSERT_EQ(::chown(device.c_str(), 0, 0), 0);
     ASSERT_EQ(::chmod(device.c_str(), 0600), 0);

@@ -164,6 +164,12 @@ TEST(LinkDiagnosisTexts, FullExplanationGivesTheFixAndTheTimeWithoutAnswer) {
     seen.unansweredPolls = 4;
     seen.unansweredSinceMs = 1000;
     EXPECT_NE(FullExplanation(DiagnoseLink(seen), seen, 5500).find("4秒"), std::string::npos);
+
+    seen = LinkObservations{};
+    seen.untrustedListPart = "/tmp/tessarin-1000/serialcomm";
+    EXPECT_EQ(FullExplanation(DiagnoseLink(seen), seen, 0),
+              "本体のUSBアダプタが見つかりません。ケーブルを差し込んでください。\nポートの一覧の「/tmp/tessarin-1000/"
+              "serialcomm」は、他のユーザーのものか他のユーザーも書き込めるため、読んでいません。");
 }
 
 }  // namespace

@@ -180,6 +180,53 @@ TEST_F(SerialPortListTest, ListsWellFormedRegularFilesOnly) {
     EXPECT_FALSE(list.DevicePathFor("COM8").has_value());
 }
 
+// What another user could have written is not read: a folder its group may write, or an entry that is
+// someone else's or writable by its group or others. The list names the first such part for the diagnosis.
+TEST_F(SerialPortListTest, FoldersAndEntriesOthersCouldWriteAreNotRead) {
+    const auto folder = m_list.Folder();
+    const auto entry = folder / "VCP1";
+    struct Case {
+        const char* name;
+        std::filesystem::path path;  // chmod'ed to `mode`, or chown'ed to nobody when mode is 0
+        mode_t mode;
+        std::vector<std::uint32_t> listed;
+        std::filesystem::path untrusted;
+    };
+    const Case cases[] = {
+        {"all ours", folder, 0700, {0, 1}, ""},
+        {"list folder group-writable", folder, 0770, {}, folder},
+        {"list folder writable by all", folder, 0777, {}, folder},
+        {"folder above group-writable", folder.parent_path(), 0775, {}, folder.parent_path()},
+        {"entry group-writable", entry, 0660, {0}, entry},
+        {"entry writable by all", entry, 0646, {0}, entry},
+        {"entry someone else's", entry, 0, {0}, entry},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::permissions(folder.parent_path(), std::filesystem::perms::owner_all);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        m_list.Write(0, "COM7", "/dev/pts/4");
+        m_list.Write(1, "COM8", "/dev/pts/5");
+        if (c.mode != 0) {
+            ASSERT_EQ(::chmod(c.path.c_str(), c.mode), 0);
+        } else if (::geteuid() != 0) {
+            continue;  // only root can give a file away
+        } else {
+            ASSERT_EQ(::chown(c.path.c_str(), 65534, 65534), 0);
+        }
+        const SerialPortList list(m_sysfs.Root());
+        std::vector<std::uint32_t> listed;
+        for (const auto& e : list.Entries()) {
+            listed.push_back(e.Index);
+        }
+        EXPECT_EQ(listed, c.listed);
+        EXPECT_EQ(list.EntryAt(1).has_value(), c.listed.size() == 2);
+        EXPECT_EQ(MakeSerialPortListListing(m_sysfs.Root())->UntrustedPart(), c.untrusted.string());
+        m_list.Remove(0);
+        m_list.Remove(1);
+    }
+}
+
 TEST_F(SerialPortListTest, RemovingTheFileRemovesTheEntry) {
     const SerialPortList list(m_sysfs.Root());
     m_list.Write(0, "COM7", "/dev/pts/4");

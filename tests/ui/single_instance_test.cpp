@@ -11,6 +11,11 @@
 #include <QTest>
 #include <string>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "ui/app_main.h"
 #include "ui_test_support.h"
 
@@ -104,6 +109,60 @@ TEST(SingleInstance, AUserFolderOthersMayWriteToIsNotUsed) {
     ASSERT_FALSE(folder.isEmpty());
     EXPECT_TRUE(QFileInfo(folder).isDir());
     EXPECT_FALSE(othersMayWrite(folder)) << folder.toStdString();
+}
+
+// Another local user (nobody) makes the folders first; root plays both users, giving the folders away.
+class FolderTakenByAnother : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "only root can make a folder that is another user's";
+        }
+        ASSERT_TRUE(QDir().mkpath(m_home));
+        ASSERT_EQ(::mkdir(m_taken.c_str(), 0755), 0);
+        ASSERT_EQ(::chown(m_taken.c_str(), kNobody, kNobody), 0);
+    }
+    static bool ownAndPrivate(const QString& folder) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(folder).constData(), &st) == 0 && st.st_uid == ::getuid() &&
+               (st.st_mode & 077) == 0;
+    }
+
+    static constexpr uid_t kNobody = 65534;
+    OwnTempFolder m_temp;
+    QString m_home = m_temp.Path() + QStringLiteral("/home");
+    std::string m_taken = QFile::encodeName(m_temp.Path()).toStdString() + "/tessarin-" + std::to_string(::getuid());
+};
+
+TEST_F(FolderTakenByAnother, NeitherBlocksTheStartNorLetsASecondCopyIn) {
+    const QStringList firstFolders = InstanceLockFolders();
+    ASSERT_FALSE(firstFolders.isEmpty());
+    for (const QString& folder : firstFolders) {
+        EXPECT_TRUE(ownAndPrivate(folder)) << folder.toStdString();
+    }
+    auto first = ClaimSingleInstance(firstFolders, [] {});
+    ASSERT_NE(first, nullptr) << "another user's folder does not stop the start";
+    const QString home = QDir(m_home).filePath(QStringLiteral(".tessarin"));
+    EXPECT_TRUE(ownAndPrivate(home)) << "created 0700";
+
+    // The other user takes its folder away: the second copy gets the usual one, and still sees the first.
+    ASSERT_EQ(::rmdir(m_taken.c_str()), 0);
+    int refusals = 0;
+    EXPECT_EQ(ClaimSingleInstance(InstanceLockFolders(), [&] { ++refusals; }), nullptr);
+    EXPECT_EQ(refusals, 1);
+    first.reset();
+    EXPECT_NE(ClaimSingleInstance(InstanceLockFolders(), [] {}), nullptr) << "free again once the first is gone";
+}
+
+TEST_F(FolderTakenByAnother, AHomeFolderOfAnotherUserIsNotTrustedAndTheStartGoesOn) {
+    const std::string home = QFile::encodeName(QDir(m_home).filePath(QStringLiteral(".tessarin"))).toStdString();
+    ASSERT_EQ(::mkdir(home.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(home.c_str(), kNobody, kNobody), 0);
+    const QStringList folders = InstanceLockFolders();
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_TRUE(ownAndPrivate(folders.first())) << folders.first().toStdString();
+    EXPECT_NE(ClaimSingleInstance(folders, [] {}), nullptr);
+    QDir(folders.first()).removeRecursively();
 }
 
 #endif
