@@ -44,6 +44,9 @@ class LinkEvents {
     virtual void AnswerOverdue(std::uint8_t /*code*/) {}
     // A log collection was aborted or failed: the lamps' blinking starts again from dark.
     virtual void CollectionStopped() {}
+    // The port went away before a placed settings write (03h) or initialise (07h) was sent: it was taken back
+    // and will not be sent.
+    virtual void CommandTakenBack(std::uint8_t /*code*/) {}
     // The connect tick's pace was set (UnitLink::ConnectInterval): 10 ms as a log collection starts, 100 ms
     // as it ends. Applied here, the new interval counts from inside the call that set it, as the first record
     // request's moment needs.

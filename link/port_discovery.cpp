@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "link/request_cycle.h"
-#include "link/unit_port.h"
-
 namespace tessarin {
 
 namespace {
@@ -22,16 +19,6 @@ std::int16_t parsePortDigits(std::string_view digits) {
         return -1;
     }
     return value;
-}
-
-bool openAndGoOnLine(DeviceData& data, LinkEvents& events, const std::function<CommPort&()>& comm) {
-    if (!OpenUnitPort(comm(), data.PortNo)) {
-        return false;
-    }
-    data.LinkUp = kTrue;
-    events.LinkUp();
-    (void)SendRequest(data, comm(), events);
-    return true;
 }
 
 }  // namespace
@@ -98,38 +85,6 @@ bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& 
 bool UnitPortListed(PortListing& listing, const std::string& name) {
     return listing.QueryOsPlatform() != kPlatformNt ||
            !ReadRegText(listing, kHkeyLocalMachine, kSerialCommKey, name).empty();
-}
-
-void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& events,
-                         const std::function<CommPort&()>& comm) {
-    if (data.LinkUp == kFalse) {
-        if (data.PortNo == -1) {
-            data.PortNo = FindUnitPort(listing, data, data.PortDevName);
-            if (data.PortNo == -1) {
-                events.LinkDown(LinkDownReason::NotListed);
-                return;
-            }
-        }
-        // While PortNo holds a number the same port is tried again at every tick, without a new search.
-        if (!openAndGoOnLine(data, events, comm)) {
-            events.LinkDown(LinkDownReason::OpenFailed);
-        }
-        return;
-    }
-
-    if (UnitPortPresent(listing, data, data.PortDevName)) {
-        (void)SendRequest(data, comm(), events);
-        return;
-    }
-    // The port has left the list (the adapter was unplugged).
-    data.LinkUp = kFalse;
-    comm().Close();
-    events.PortLost();
-    data.PortNo = FindUnitPort(listing, data, data.PortDevName);
-    if (data.PortNo != -1 && openAndGoOnLine(data, events, comm)) {
-        return;
-    }
-    events.LinkDown(LinkDownReason::Unplugged);
 }
 
 }  // namespace tessarin

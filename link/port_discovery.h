@@ -1,15 +1,12 @@
 // Finding the unit's port in the system's serial-port list, noticing when it goes and opening it again
-// when it comes back. The supervision runs at every tick of tmrComConnect, ahead of the request cycle.
+// when it comes back. The supervision that uses them is in link/connection_supervision.h.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "data/device_data.h"
-#include "link/comm_port.h"
-#include "link/link_events.h"
 #include "link/port_listing.h"
 
 namespace tessarin {
@@ -38,13 +35,5 @@ std::int16_t FindUnitPort(PortListing& listing, DeviceData& data, std::string& n
 bool UnitPortPresent(PortListing& listing, DeviceData& data, const std::string& name);
 // The same, for a caller that only looks: OsPlatform is left as it is.
 bool UnitPortListed(PortListing& listing, const std::string& name);
-
-// One tick of connection supervision, then the request cycle when the port is open. Not linked: search
-// while PortNo is -1, else try to open the same port again. Linked: check the port is still listed; when
-// it has gone, close it (PortLost), search again and re-open at once if found. LinkUp after an open,
-// LinkDown with its reason when the tick ends without a link. `comm` hands out the port object (created on
-// first use).
-void SuperviseConnection(DeviceData& data, PortListing& listing, LinkEvents& events,
-                         const std::function<CommPort&()>& comm);
 
 }  // namespace tessarin

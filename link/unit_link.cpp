@@ -9,6 +9,7 @@
 #include "data/now_value_decoder.h"
 #include "link/frame_codec.h"
 
+#include "link/connection_supervision.h"
 #include "link/port_discovery.h"
 #include "link/request_cycle.h"
 
@@ -33,7 +34,16 @@ void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_d
 
 void UnitLink::ConnectTick() {
     const auto linkUp = m_data.LinkUp;
-    SuperviseConnection(m_data, *m_listing, m_relay, [this]() -> CommPort& { return EnsureComm(); });
+    const SupervisionOutcome outcome =
+        SuperviseConnection(m_data, *m_listing, m_relay, [this]() -> CommPort& { return EnsureComm(); });
+    if (PortWentAway(outcome)) {
+        if (const std::uint8_t code = TakeBackPlacedCommand(m_data); code != 0) {
+            m_relay.CommandTakenBack(code);
+        }
+    }
+    if (m_data.LinkUp == kTrue) {
+        (void)SendRequest(m_data, EnsureComm(), m_relay);
+    }
     // Going off or on line: one pass sets the receive lamp to what the link now is.
     if (m_data.LinkUp != linkUp) {
         m_passesOwed = 1;

@@ -17,10 +17,11 @@
 #include "link/link_monitor.h"
 #include "link/log_collection.h"
 #include "link/port_listing.h"
+#include "link/unit_commands.h"
 
 namespace tessarin {
 
-class UnitLink {
+class UnitLink final : public UnitCommands {
   public:
     using CommFactory = std::function<std::unique_ptr<CommPort>()>;
 
@@ -28,7 +29,7 @@ class UnitLink {
     explicit UnitLink(LinkEvents& events);
     // For tests: any listing and any port.
     UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm);
-    ~UnitLink();
+    ~UnitLink() override;
     UnitLink(const UnitLink&) = delete;
     UnitLink& operator=(const UnitLink&) = delete;
     UnitLink(UnitLink&&) = delete;
@@ -39,8 +40,15 @@ class UnitLink {
 
     // Program start: PortNo := FindUnitPort(PortDevName).
     void Discover();
-    // Tick of tmrComConnect: connection supervision, then one step of the request cycle.
+    // Tick of tmrComConnect: connection supervision, then one step of the request cycle while the port is open.
+    // A settings write or initialise still placed when the port went away is taken back (CommandTakenBack).
     void ConnectTick();
+
+    // The windows' commands, decided now (see UnitCommands).
+    CommandResult WriteSettings(const SettingsRecord& settings) override {
+        return PlaceCommand(m_data, kReqWriteSettings, &settings);
+    }
+    CommandResult Initialise() override { return PlaceCommand(m_data, kReqInitialise, nullptr); }
     // Tick of tmrComRcv (or a wake on the port): one loop of the receive pass, once the first poll is out
     // and while the port is open: reads what is waiting, extracts at most one frame and routes it when its
     // checksum holds. True when the pass goes on (a valid frame was routed, so more may be waiting): the
@@ -108,6 +116,7 @@ class UnitLink {
         void ReceiveStopped() override { m_to.ReceiveStopped(); }
         void AnswerOverdue(std::uint8_t code) override;
         void CollectionStopped() override;
+        void CommandTakenBack(std::uint8_t code) override { m_to.CommandTakenBack(code); }
         void ConnectIntervalChanged(std::chrono::milliseconds interval) override {
             m_to.ConnectIntervalChanged(interval);
         }

@@ -313,6 +313,12 @@ void frmMidMain::RequestSent(std::uint8_t code, bool accepted) {
     }
 }
 
+void frmMidMain::CommandTakenBack(std::uint8_t code) {
+    if (!m_unitSetting.isNull()) {
+        m_unitSetting->CommandTakenBack(code);
+    }
+}
+
 void frmMidMain::PassEnded() {
     m_receiveLampLit = !m_receiveLampLit;
     ShowPanelPicture(kPanelReceiveLamp, m_receiveLampLit ? kLampOnGreen : kLampOffGreen);
@@ -590,7 +596,7 @@ void frmMidMain::mnuUnitSetting_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmUnitSetting(Data());
+    auto* window = new frmUnitSetting(Data(), *m_link);
     m_unitSetting = window;
     openChild(window);
     window->Value_Click_getdata();

@@ -76,6 +76,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void ReceiveStopped() override;
     void AnswerOverdue(std::uint8_t code) override;
     void CollectionStopped() override;
+    void CommandTakenBack(std::uint8_t code) override;
     // The link's pace: tmrComConnect takes the interval at once (a running timer starts its count again).
     void ConnectIntervalChanged(std::chrono::milliseconds interval) override;
     // A current-value answer: stamped with its arrival time and handed to the settings screen (which watches a

@@ -155,8 +155,8 @@ void selectNumber(QComboBox* list, int number) {
 
 }  // namespace
 
-frmUnitSetting::frmUnitSetting(DeviceData& deviceData, Clock clock, QWidget* parent)
-    : QWidget(parent), m_data(deviceData), m_clock(std::move(clock)) {
+frmUnitSetting::frmUnitSetting(const DeviceData& deviceData, UnitCommands& commands, Clock clock, QWidget* parent)
+    : QWidget(parent), m_data(deviceData), m_commands(commands), m_clock(std::move(clock)) {
     buildWindow();
     PressFocusedButtonOnEnter(*this);
     Form_Load();
@@ -473,9 +473,10 @@ void frmUnitSetting::cmdSetting_Click() {
                  0};
     }
 
-    m_data.SendData = EncodeSettings(positions, clock);
-    m_data.ReqCode = kReqWriteSettings;
-    startCheck(positions);
+    // Decided now, after the question above: the link may have gone while it was open.
+    if (placedOrSay(m_commands.WriteSettings(EncodeSettings(positions, clock)))) {
+        startCheck(positions);
+    }
 }
 
 void frmUnitSetting::cmdInit_Click() {
@@ -485,8 +486,7 @@ void frmUnitSetting::cmdInit_Click() {
     const std::int16_t answer = ShowMsgDialog(QStringLiteral("本体の時計以外の設定が初期化されます。") +
                                                   QStringLiteral("\r\n") + QStringLiteral("よろしいですか？"),
                                               QStringLiteral("確認"), this);
-    if (answer != kDlgCancel) {
-        m_data.ReqCode = kReqInitialise;
+    if (answer != kDlgCancel && placedOrSay(m_commands.Initialise())) {
         startCheck(InitialSettings());
     }
     // Back to the normal pointer, should a wait cursor have been left up.
@@ -504,6 +504,32 @@ bool frmUnitSetting::linkUpOrSay() {
     m_tmrCheck->stop();
     m_lblCheck->setText(QStringLiteral("OFF LINE のため送信しません。本体との通信が戻ってから押してください。"));
     return false;
+}
+
+bool frmUnitSetting::placedOrSay(CommandResult result) {
+    switch (result) {
+        case CommandResult::Queued:
+            return true;
+        case CommandResult::OffLine:
+            return linkUpOrSay();
+        case CommandResult::Busy:
+            m_check.reset();
+            m_tmrCheck->stop();
+            m_lblCheck->setText(
+                QStringLiteral("ログ収集中または送信待ちのため送信しません。しばらくしてから押してください。"));
+            return false;
+    }
+    return false;
+}
+
+void frmUnitSetting::CommandTakenBack(std::uint8_t code) {
+    if (code != kReqWriteSettings && code != kReqInitialise) {
+        return;
+    }
+    m_check.reset();
+    m_tmrCheck->stop();
+    m_lblCheck->setText(
+        QStringLiteral("本体との通信が切れたため送信しませんでした。本体との通信が戻ってから押してください。"));
 }
 
 void frmUnitSetting::startCheck(const SettingPositions& expected) {

@@ -16,6 +16,7 @@
 
 #include "data/device_data.h"
 #include "data/settings_check.h"
+#include "link/unit_commands.h"
 
 class QComboBox;
 class QLabel;
@@ -49,8 +50,8 @@ class frmUnitSetting : public QWidget {
     using Clock = std::function<QDateTime()>;
 
     // Opening the screen (Form_Load): fills the lists, selects the PC's date and time, "ＰＣ日時".
-    // `deviceData` must outlive the window; an empty `clock` is the PC's clock.
-    explicit frmUnitSetting(DeviceData& deviceData, Clock clock = {}, QWidget* parent = nullptr);
+    // `deviceData` and `commands` must outlive the window; an empty `clock` is the PC's clock.
+    frmUnitSetting(const DeviceData& deviceData, UnitCommands& commands, Clock clock = {}, QWidget* parent = nullptr);
     ~frmUnitSetting() override;
     frmUnitSetting(const frmUnitSetting&) = delete;
     frmUnitSetting& operator=(const frmUnitSetting&) = delete;
@@ -64,8 +65,8 @@ class frmUnitSetting : public QWidget {
 
     // The three buttons.
     void cmdNowValue_Click();  // 現在値に表示更新: Value_Click_getdata, nothing is sent
-    void cmdSetting_Click();   // 一括設定変更: SendData := the encoded settings and clock, ReqCode := 3
-    void cmdInit_Click();      // 設定初期化: after the operator's OK, ReqCode := 7
+    void cmdSetting_Click();   // 一括設定変更: the encoded settings and clock, 03h
+    void cmdInit_Click();      // 設定初期化: after the operator's OK, 07h
 
     // Settings files and the comparison; what they found shows in the line lblCheck.
     void cmdSaveFile_Click();  // ファイルに保存...: the ten selections, safely written to a chosen file
@@ -77,6 +78,8 @@ class frmUnitSetting : public QWidget {
     // and a current-value answer decoded into NowValue.
     void RequestWent(std::uint8_t code);
     void NowValueArrived();
+    // The port went away before the placed write or initialise left: it was never sent.
+    void CommandTakenBack(std::uint8_t code);
     // The watch's time is up (tmrCheck; tests call it directly).
     void tmrCheck_Timer();
     // The line under the lists: the comparison's summary or the outcome of the last write.
@@ -97,11 +100,14 @@ class frmUnitSetting : public QWidget {
     void showMatches(const SettingMatches& matches);
     void clearMarks();
     bool linkUpOrSay();
+    // Whether the command was placed; says why not when it was refused.
+    bool placedOrSay(CommandResult result);
     void startCheck(const SettingPositions& expected);
     void showCheck();
     SettingPositions selectedPositions() const;
 
-    DeviceData& m_data;
+    const DeviceData& m_data;
+    UnitCommands& m_commands;
     Clock m_clock;
     bool m_alarmListsHaveOvgr = false;  // decided at opening, kept until the screen is opened again
 

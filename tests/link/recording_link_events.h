@@ -37,6 +37,10 @@ class RecordingLinkEvents : public LinkEvents {
         m_overdue.push_back(code);
     }
     void CollectionStopped() override { add("CollectionStopped"); }
+    void CommandTakenBack(std::uint8_t code) override {
+        add("CommandTakenBack");
+        m_takenBack.push_back(code);
+    }
     void ConnectIntervalChanged(std::chrono::milliseconds interval) override {
         m_intervals.push_back(static_cast<int>(interval.count()));
     }
@@ -60,6 +64,7 @@ class RecordingLinkEvents : public LinkEvents {
         return last != m_events.rend() && *last == "LinkUp";
     }
     // Whether the last link report was LinkDown.
+    const std::vector<std::uint8_t>& TakenBack() const { return m_takenBack; }
     bool ShownDown() const { return !m_events.empty() && !ShownUp() && Count("LinkDown") > 0; }
     const std::vector<LinkDownReason>& DownReasons() const { return m_reasons; }
     const std::vector<std::uint8_t>& RequestCodes() const { return m_requests; }
@@ -81,6 +86,7 @@ class RecordingLinkEvents : public LinkEvents {
     std::vector<std::string> m_events;
     std::vector<LinkDownReason> m_reasons;
     std::vector<std::uint8_t> m_requests;
+    std::vector<std::uint8_t> m_takenBack;
     std::vector<std::uint8_t> m_overdue;
     std::vector<int> m_intervals;
 };

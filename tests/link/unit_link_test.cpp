@@ -189,6 +189,50 @@ TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
     EXPECT_EQ(Data().ReqCode, 0);
 }
 
+TEST_F(UnitLinkTest, CommandsAreDecidedWhenPlacedAndNeverLeaveAfterThePortWent) {
+    const SettingsRecord settings{0x01, 0x02, 0x03};
+    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::OffLine);
+    EXPECT_EQ(m_link->Initialise(), CommandResult::OffLine);
+    EXPECT_EQ(Data().ReqCode, kReqNone);
+
+    PlugIn(0, 5);
+    m_link->ConnectTick();
+    // The last press before the tick wins, as it always did; a placed clear is never replaced.
+    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::Queued);
+    EXPECT_EQ(m_link->Initialise(), CommandResult::Queued);
+    EXPECT_EQ(Data().ReqCode, kReqInitialise);
+    Data().ReqCode = kReqClearMinorFaultLog;
+    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::Busy);
+    EXPECT_EQ(Data().ReqCode, kReqClearMinorFaultLog);
+    Data().ReqCode = kReqNone;
+    Data().LogBusy = 1;
+    EXPECT_EQ(m_link->Initialise(), CommandResult::Busy);
+    Data().LogBusy = 0;
+
+    // Unplugged, and also moved to another port within one tick: taken back either way, never sent.
+    for (const bool moved : {false, true}) {
+        SCOPED_TRACE(moved ? "moved" : "unplugged");
+        ASSERT_EQ(m_link->WriteSettings(settings), CommandResult::Queued);
+        m_view.Clear();
+        const std::size_t before = m_port->Writes().size();
+        Unplug(0, 5);
+        if (moved) {
+            m_port->Reappear();
+            PlugIn(1, 6);
+        }
+        m_link->ConnectTick();
+        EXPECT_THAT(m_view.Only({"CommandTakenBack"}), ElementsAre("CommandTakenBack"));
+        EXPECT_EQ(m_view.TakenBack().back(), kReqWriteSettings);
+        m_port->Reappear();
+        m_listing->RemoveVcp(1);
+        PlugIn(0, 5);
+        ConnectTicks(12);
+        for (std::size_t i = before; i < m_port->Writes().size(); ++i) {
+            EXPECT_EQ(m_port->Writes()[i][1], kReqPoll) << i;
+        }
+    }
+}
+
 // A current-value payload whose frequency byte reads 50.
 Bytes NowValuePayload() {
     Bytes p(24, 0x00);

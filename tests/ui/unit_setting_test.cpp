@@ -80,7 +80,11 @@ class UnitSetting : public ::testing::Test {
         Open();
     }
     void OpenOn(DeviceData& data) {
-        m_screen = std::make_unique<frmUnitSetting>(data, [this] { return m_now; });
+        m_commands = std::make_unique<DataCommands>(data);
+        OpenOn(data, *m_commands);
+    }
+    void OpenOn(const DeviceData& data, UnitCommands& commands) {
+        m_screen = std::make_unique<frmUnitSetting>(data, commands, [this] { return m_now; });
         m_screen->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_screen.get()));
         m_screen->Value_Click_getdata();
@@ -170,6 +174,7 @@ class UnitSetting : public ::testing::Test {
 
     DeviceData m_data;
     QDateTime m_now = At(2026, 12, 8, 5, 42, 10);
+    std::unique_ptr<DataCommands> m_commands;
     std::unique_ptr<frmUnitSetting> m_screen;
 };
 

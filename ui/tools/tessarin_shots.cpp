@@ -129,7 +129,8 @@ void shootSettingsChecks(frmMidMain& window, Shooter& shooter, const QString& fo
         tessarin::DeviceData copy;
         copy.NowValue = now;
         copy.LinkUp = tessarin::kTrue;
-        tessarin::frmUnitSetting lone(copy);
+        tessarin::DataCommands commands(copy);
+        tessarin::frmUnitSetting lone(copy, commands);
         lone.Value_Click_getdata();
         lone.show();
         lone.SetDialogs({[&name](const QString&) { return name; }, [&name] { return name; },

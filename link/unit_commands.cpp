@@ -1,0 +1,34 @@
+#include "link/unit_commands.h"
+
+#include "data/protocol_codes.h"
+
+namespace tessarin {
+
+CommandResult PlaceCommand(DeviceData& data, std::uint8_t code, const SettingsRecord* settings) {
+    if (data.LinkUp != kTrue) {
+        return CommandResult::OffLine;
+    }
+    // A later press replaces a write or initialise not yet sent (the last one wins, as before); a placed
+    // clear or a collection's record would be lost.
+    const bool replaceable =
+        data.ReqCode == kReqNone || data.ReqCode == kReqWriteSettings || data.ReqCode == kReqInitialise;
+    if (!replaceable || data.LogBusy != 0) {
+        return CommandResult::Busy;
+    }
+    if (settings != nullptr) {
+        data.SendData = *settings;
+    }
+    data.ReqCode = code;
+    return CommandResult::Queued;
+}
+
+std::uint8_t TakeBackPlacedCommand(DeviceData& data) {
+    const std::uint8_t code = data.ReqCode;
+    if (code != kReqWriteSettings && code != kReqInitialise) {
+        return 0;
+    }
+    data.ReqCode = kReqNone;
+    return code;
+}
+
+}  // namespace tessarin
