@@ -1,6 +1,8 @@
 // The adapter pulled while a confirmation of the settings screen is open: when OK is pressed the link is
 // down, so nothing is placed, and nothing reaches the unit when it is plugged in again; the screen says why.
-// The whole program (main window, its timers, the link) against the simulated unit over a pseudo-terminal.
+// The whole program (main window, its timers, the link) against the simulated unit over a pseudo-terminal;
+// the Windows build of the window tests has no simulated unit.
+#ifdef TESSARIN_TESTS_HAVE_SIM
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -75,3 +77,4 @@ TEST(CommandPlacementE2e, UnpluggedWhileTheConfirmationIsOpenNothingIsSentLater)
 
 }  // namespace
 }  // namespace tessarin::test
+#endif  // TESSARIN_TESTS_HAVE_SIM
