@@ -41,7 +41,7 @@ CommandResult PlaceCommand(DeviceData& data, std::uint8_t code, const SettingsRe
 // later with the clock of its press. Returns the code taken back, 0 when there was none.
 std::uint8_t TakeBackPlacedCommand(DeviceData& data);
 
-// The commands placed straight into a device data: the link's own, and a window's in tests.
+// The commands placed straight into a device data: the link's own (UnitLink::Commands), and a screen's in tests.
 class DataCommands final : public UnitCommands {
   public:
     explicit DataCommands(DeviceData& data) : m_data(data) {}

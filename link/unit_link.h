@@ -21,7 +21,7 @@
 
 namespace tessarin {
 
-class UnitLink final : public UnitCommands {
+class UnitLink {
   public:
     using CommFactory = std::function<std::unique_ptr<CommPort>()>;
 
@@ -29,7 +29,7 @@ class UnitLink final : public UnitCommands {
     explicit UnitLink(LinkEvents& events);
     // For tests: any listing and any port.
     UnitLink(LinkEvents& events, std::unique_ptr<PortListing> listing, CommFactory makeComm);
-    ~UnitLink() override;
+    ~UnitLink();
     UnitLink(const UnitLink&) = delete;
     UnitLink& operator=(const UnitLink&) = delete;
     UnitLink(UnitLink&&) = delete;
@@ -44,11 +44,8 @@ class UnitLink final : public UnitCommands {
     // A settings write or initialise still placed when the port went away is taken back (CommandTakenBack).
     void ConnectTick();
 
-    // The windows' commands, decided now (see UnitCommands).
-    CommandResult WriteSettings(const SettingsRecord& settings) override {
-        return PlaceCommand(m_data, kReqWriteSettings, &settings);
-    }
-    CommandResult Initialise() override { return PlaceCommand(m_data, kReqInitialise, nullptr); }
+    // The windows' commands, placed into the link's device data and decided then (see UnitCommands).
+    [[nodiscard]] UnitCommands& Commands() { return m_commands; }
     // Tick of tmrComRcv (or a wake on the port): one loop of the receive pass, once the first poll is out
     // and while the port is open: reads what is waiting, extracts at most one frame and routes it when its
     // checksum holds. True when the pass goes on (a valid frame was routed, so more may be waiting): the
@@ -145,6 +142,7 @@ class UnitLink final : public UnitCommands {
     };
 
     DeviceData m_data;
+    DataCommands m_commands{m_data};
     CountingRelay m_relay;
     std::unique_ptr<PortListing> m_listing;
     CommFactory m_makeComm;

@@ -313,9 +313,9 @@ void frmMidMain::RequestSent(std::uint8_t code, bool accepted) {
     }
 }
 
-void frmMidMain::CommandTakenBack(std::uint8_t code) {
+void frmMidMain::CommandTakenBack(std::uint8_t /*code*/) {
     if (!m_unitSetting.isNull()) {
-        m_unitSetting->CommandTakenBack(code);
+        m_unitSetting->CommandTakenBack();
     }
 }
 
@@ -596,7 +596,7 @@ void frmMidMain::mnuUnitSetting_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmUnitSetting(Data(), *m_link);
+    auto* window = new frmUnitSetting(Data(), m_link->Commands());
     m_unitSetting = window;
     openChild(window);
     window->Value_Click_getdata();

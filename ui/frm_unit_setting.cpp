@@ -500,10 +500,14 @@ bool frmUnitSetting::linkUpOrSay() {
         return true;
     }
     // Queued, it would leave whenever the unit came back, carrying the clock of this moment.
+    stopCheckSaying(QStringLiteral("OFF LINE のため送信しません。本体との通信が戻ってから押してください。"));
+    return false;
+}
+
+void frmUnitSetting::stopCheckSaying(const QString& why) {
     m_check.reset();
     m_tmrCheck->stop();
-    m_lblCheck->setText(QStringLiteral("OFF LINE のため送信しません。本体との通信が戻ってから押してください。"));
-    return false;
+    m_lblCheck->setText(why);
 }
 
 bool frmUnitSetting::placedOrSay(CommandResult result) {
@@ -513,22 +517,15 @@ bool frmUnitSetting::placedOrSay(CommandResult result) {
         case CommandResult::OffLine:
             return linkUpOrSay();
         case CommandResult::Busy:
-            m_check.reset();
-            m_tmrCheck->stop();
-            m_lblCheck->setText(
+            stopCheckSaying(
                 QStringLiteral("ログ収集中または送信待ちのため送信しません。しばらくしてから押してください。"));
             return false;
     }
     return false;
 }
 
-void frmUnitSetting::CommandTakenBack(std::uint8_t code) {
-    if (code != kReqWriteSettings && code != kReqInitialise) {
-        return;
-    }
-    m_check.reset();
-    m_tmrCheck->stop();
-    m_lblCheck->setText(
+void frmUnitSetting::CommandTakenBack() {
+    stopCheckSaying(
         QStringLiteral("本体との通信が切れたため送信しませんでした。本体との通信が戻ってから押してください。"));
 }
 

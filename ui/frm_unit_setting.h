@@ -79,7 +79,7 @@ class frmUnitSetting : public QWidget {
     void RequestWent(std::uint8_t code);
     void NowValueArrived();
     // The port went away before the placed write or initialise left: it was never sent.
-    void CommandTakenBack(std::uint8_t code);
+    void CommandTakenBack();
     // The watch's time is up (tmrCheck; tests call it directly).
     void tmrCheck_Timer();
     // The line under the lists: the comparison's summary or the outcome of the last write.
@@ -102,6 +102,8 @@ class frmUnitSetting : public QWidget {
     bool linkUpOrSay();
     // Whether the command was placed; says why not when it was refused.
     bool placedOrSay(CommandResult result);
+    // Ends any watch of a write and puts `why` in lblCheck.
+    void stopCheckSaying(const QString& why);
     void startCheck(const SettingPositions& expected);
     void showCheck();
     SettingPositions selectedPositions() const;

@@ -191,28 +191,28 @@ TEST_F(UnitLinkTest, RequestPlacedWhileDownLeavesAtFirstTickUp) {
 
 TEST_F(UnitLinkTest, CommandsAreDecidedWhenPlacedAndNeverLeaveAfterThePortWent) {
     const SettingsRecord settings{0x01, 0x02, 0x03};
-    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::OffLine);
-    EXPECT_EQ(m_link->Initialise(), CommandResult::OffLine);
+    EXPECT_EQ(m_link->Commands().WriteSettings(settings), CommandResult::OffLine);
+    EXPECT_EQ(m_link->Commands().Initialise(), CommandResult::OffLine);
     EXPECT_EQ(Data().ReqCode, kReqNone);
 
     PlugIn(0, 5);
     m_link->ConnectTick();
     // The last press before the tick wins, as it always did; a placed clear is never replaced.
-    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::Queued);
-    EXPECT_EQ(m_link->Initialise(), CommandResult::Queued);
+    EXPECT_EQ(m_link->Commands().WriteSettings(settings), CommandResult::Queued);
+    EXPECT_EQ(m_link->Commands().Initialise(), CommandResult::Queued);
     EXPECT_EQ(Data().ReqCode, kReqInitialise);
     Data().ReqCode = kReqClearMinorFaultLog;
-    EXPECT_EQ(m_link->WriteSettings(settings), CommandResult::Busy);
+    EXPECT_EQ(m_link->Commands().WriteSettings(settings), CommandResult::Busy);
     EXPECT_EQ(Data().ReqCode, kReqClearMinorFaultLog);
     Data().ReqCode = kReqNone;
     Data().LogBusy = 1;
-    EXPECT_EQ(m_link->Initialise(), CommandResult::Busy);
+    EXPECT_EQ(m_link->Commands().Initialise(), CommandResult::Busy);
     Data().LogBusy = 0;
 
     // Unplugged, and also moved to another port within one tick: taken back either way, never sent.
     for (const bool moved : {false, true}) {
         SCOPED_TRACE(moved ? "moved" : "unplugged");
-        ASSERT_EQ(m_link->WriteSettings(settings), CommandResult::Queued);
+        ASSERT_EQ(m_link->Commands().WriteSettings(settings), CommandResult::Queued);
         m_view.Clear();
         const std::size_t before = m_port->Writes().size();
         Unplug(0, 5);
