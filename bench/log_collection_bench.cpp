@@ -52,7 +52,7 @@ class TimerView : public tessarin::LogCollectionView {
     void CollectionStarted(int /*tab*/) override {}
     void CollectionEnded() override {}
     void CollectionCompleted(int /*tab*/, int recordCount) override { completedRecords = recordCount; }
-    void ReportFailure() override { failed = true; }
+    void CollectionFailed() override { failed = true; }
 
     bool supervising = false;
     Clock::time_point nextSupervision;
@@ -201,6 +201,7 @@ int main() {
             }
             return !collection.Running();
         });
+        collection.AcknowledgeFailure();  // closes the message of a failed run
         const double seconds = Seconds(Clock::now() - start).count();
         const double exchanges = Seconds(lastRecord - firstRequest).count();
         const char* outcome = !ended ? "did not end" : view.failed ? "failed" : "complete";

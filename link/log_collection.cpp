@@ -58,7 +58,7 @@ class NoView final : public LogCollectionView {
     void CollectionStarted(int /*tab*/) override {}
     void CollectionEnded() override {}
     void CollectionCompleted(int /*tab*/, int /*recordCount*/) override {}
-    void ReportFailure() override {}
+    void CollectionFailed() override {}
 };
 
 LogCollectionView& Unwatched() {
@@ -77,10 +77,9 @@ void LogCollection::DetachView(const LogCollectionView& view) {
     if (m_view != &view) {
         return;
     }
-    if (m_failing) {
-        // Its message is up and the screen can no longer be shown anything: the shared records are wound
-        // down here, and the failure's own wind-down, when the message returns, finds nothing left to do.
-        m_failing = false;
+    if (m_failed) {
+        // The screen that would acknowledge the failure is going: the shared records are wound down here.
+        m_failed = false;
         m_data.ReqCode = kReqNone;
         m_data.LogState = kLogIdle;
         m_data.LogRetryCount = 0;
@@ -101,6 +100,9 @@ void LogCollection::SetPace(std::chrono::milliseconds interval) {
 }
 
 void LogCollection::StartOrAbort(int tab) {
+    if (m_failed) {
+        return;
+    }
     if (m_running) {
         Abort();
     } else {
@@ -225,19 +227,21 @@ void LogCollection::Complete() {
 }
 
 void LogCollection::Fail() {
-    // Reported once: the supervision stops and the collection stops taking answers before the message box
-    // opens, and ReqCode 255 keeps the request cycle, whose ticks go on in the box's modal loop, from
-    // sending anything while it is up. The rest of the wind-down follows when the user has closed it.
+    // Reported once: the supervision stops and the collection stops taking answers, and ReqCode 255 keeps
+    // the request cycle from sending anything while the user is being told. The rest of the wind-down
+    // follows the acknowledgement.
     m_running = false;
-    m_failing = true;
+    m_failed = true;
     m_view->SetSupervisionRunning(false);
     m_data.ReqCode = kReqAwaitingRecord;
-    const std::weak_ptr<bool> alive = m_alive;
-    m_view->ReportFailure();
-    if (alive.expired() || !m_failing) {
-        return;  // the link or the screen went while the message was up, and the collection has wound down
+    m_view->CollectionFailed();
+}
+
+void LogCollection::AcknowledgeFailure() {
+    if (!m_failed) {
+        return;
     }
-    m_failing = false;
+    m_failed = false;
     m_data.ReqCode = kReqNone;
     m_events.CollectionStopped();
     EndCollection();

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "data/device_data.h"
@@ -46,9 +45,10 @@ class LogCollectionView {
     virtual void CollectionEnded() = 0;
     // The last record is in: LogLines 0..100 hold the complete log of `tab` with `recordCount` records.
     virtual void CollectionCompleted(int tab, int recordCount) = 0;
-    // "ログ収集に失敗しました。": called once per failed collection, before the collection has ended;
-    // nothing is sent while it is shown, and CollectionEnded follows when it returns.
-    virtual void ReportFailure() = 0;
+    // The collection has failed (once per failed collection, before it has ended). Only noted here: the
+    // screen tells the user after the tick has returned, and calls LogCollection::AcknowledgeFailure when
+    // the user has closed the message; CollectionEnded follows from there.
+    virtual void CollectionFailed() = 0;
 };
 
 // Request code, record count and clear code of the log shown on a tab (0 when the tab has none).
@@ -78,13 +78,13 @@ class LogCollection {
     // The log screen that watches from now on (one at a time: a newer screen takes over from an older one).
     void AttachView(LogCollectionView& view);
     // `view`'s screen is going. While it is the one watching, a running collection ends as an abort does
-    // (the screen still shows it), and one whose failure message it shows is ended in the shared records
-    // only (LogBusy 0, ReqCode 0) and at the usual pace; nothing more is shown to it. Another screen's view
-    // stays.
+    // (the screen still shows it), and a failed one not yet acknowledged is ended in the shared records only
+    // (LogBusy 0, ReqCode 0) and at the usual pace; nothing more is shown to it. Another screen's view stays.
     void DetachView(const LogCollectionView& view);
 
     // Starts collecting the log of `tab` when idle (a tab without a log does nothing), aborts the running
-    // collection otherwise. The first record request leaves at the next request-cycle tick.
+    // collection otherwise. The first record request leaves at the next request-cycle tick. Nothing while a
+    // failure waits for its acknowledgement: its message is up.
     void StartOrAbort(int tab);
     // The 100 ms supervision tick: progress, time-out and re-send (at most three per record), completion,
     // failure.
@@ -98,8 +98,14 @@ class LogCollection {
     void RequestClear(int tab);
     // Ends a running collection as an abort does; nothing when idle.
     void AbortIfRunning();
+    // The user has closed the failure's message: the collection winds down (CollectionStopped, the usual
+    // pace, LogBusy 0, CollectionEnded). Nothing unless Failed().
+    void AcknowledgeFailure();
 
     [[nodiscard]] bool Running() const { return m_running; }
+    // The collection has failed and waits for AcknowledgeFailure: no record is taken, nothing is sent
+    // (ReqCode 255), LogBusy stays 1 and the pace stays the collecting one.
+    [[nodiscard]] bool Failed() const { return m_failed; }
     // The tab whose log is (or was last) collected.
     [[nodiscard]] int Tab() const { return m_tab; }
     // The pace the request cycle needs: tmrComConnect's interval, 10 ms from the start of a collection to its
@@ -123,11 +129,9 @@ class LogCollection {
     LogCollectionView* m_view;  // a view that shows nothing while no screen watches
     int m_tab = 0;
     bool m_running = false;
-    bool m_failing = false;  // the failure is being reported; the wind-down waits for the user
+    bool m_failed = false;
     std::chrono::milliseconds m_connectInterval = kConnectIntervalNormal;
     std::uint64_t m_strayAnswers = 0;
-    // Tells a failure report that returns after the collection was destroyed meanwhile.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 }  // namespace tessarin

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -589,6 +590,21 @@ void frmLogDisp::CollectionCompleted(int tab, int recordCount) {
     }
 }
 
-void frmLogDisp::ReportFailure() { m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText)); }
+void frmLogDisp::CollectionFailed() {
+    // Not from inside the tick: the message's modal loop would run the other timers within the collection's
+    // call. Queued on this window, the call is dropped if the window goes first.
+    QMetaObject::invokeMethod(this, &frmLogDisp::showFailure, Qt::QueuedConnection);
+}
+
+void frmLogDisp::showFailure() {
+    if (!m_collection.Failed()) {
+        return;  // wound down meanwhile: the window was closed
+    }
+    const QPointer<frmLogDisp> alive(this);
+    m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText));
+    if (alive) {  // the window may be destroyed while the message is up; its going wound the collection down
+        m_collection.AcknowledgeFailure();
+    }
+}
 
 }  // namespace tessarin

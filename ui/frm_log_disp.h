@@ -109,7 +109,10 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     void CollectionStarted(int tab) override;
     void CollectionEnded() override;
     void CollectionCompleted(int tab, int recordCount) override;
-    void ReportFailure() override;
+    void CollectionFailed() override;
+    // The failure's message, shown once the tick that failed has returned; closing it winds the collection
+    // down.
+    void showFailure();
 
     DeviceData& m_data;
     LogCollection& m_collection;

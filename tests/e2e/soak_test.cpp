@@ -116,6 +116,7 @@ class Program {
             if (m_view.supervising && now >= m_nextSupervision) {
                 m_collection.SupervisionTick();
                 m_nextSupervision = now + kLogSupervisionInterval;
+                m_collection.AcknowledgeFailure();  // a failure's message is closed as soon as it is up
             }
             if (done && done()) {
                 return true;

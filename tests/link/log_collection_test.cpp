@@ -49,8 +49,12 @@ class LogCollectionTest : public ::testing::Test {
 
     DeviceData& Data() { return m_link->Data(); }
 
-    // One 10 ms step of the event loop.
+    // One 10 ms step of the event loop. A failure is acknowledged at the step after the tick that told it,
+    // as the screen does once the user has closed its message (unless the test keeps the message up).
     void Step() {
+        if (m_acknowledges && m_collection->Failed()) {
+            m_collection->AcknowledgeFailure();
+        }
         m_now += 10;
         m_unit.DeliverDue(*m_port, m_now);
         if (m_links.ConnectInterval() != m_connectInterval) {  // QTimer::setInterval restarts the timer
@@ -75,13 +79,23 @@ class LogCollectionTest : public ::testing::Test {
     }
     // Steps until the collection has ended (or `limitMs` passed); true when it ended.
     bool RunToEnd(int limitMs = 60000) {
+        return RunUntil([this] { return !m_collection->Running() && !m_collection->Failed(); }, limitMs);
+    }
+    bool RunUntil(const std::function<bool()>& done, int limitMs = 60000) {
         for (int t = 0; t < limitMs; t += 10) {
             Step();
-            if (!m_collection->Running()) {
+            if (done()) {
                 return true;
             }
         }
         return false;
+    }
+    // A silent unit's collection of `tab`, run until it has failed; the message stays up.
+    bool FailSilently(int tab) {
+        m_unit.answers = [](int, int) { return false; };
+        m_acknowledges = false;
+        Start(tab);
+        return RunUntil([this] { return m_collection->Failed(); });
     }
     void Start(int tab) {
         m_unit.requests.clear();
@@ -114,6 +128,7 @@ class LogCollectionTest : public ::testing::Test {
     std::unique_ptr<UnitLink> m_link;
     LogCollection* m_collection = nullptr;
     std::vector<std::string> m_labels;  // lblLogNo after each supervision tick
+    bool m_acknowledges = true;
 };
 
 TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
@@ -158,42 +173,52 @@ TEST_F(LogCollectionTest, PromptUnitGivesAllHundredRecordsInOrder) {
 }
 
 TEST_F(LogCollectionTest, SilentUnitFailsOnceAfterFourSendings) {
-    m_unit.answers = [](int, int) { return false; };
     m_links.Clear();
-    // While the message is up the timers go on: nothing is sent, nothing is reported again, and the
-    // collection still looks busy until the user has closed it.
-    std::size_t writesAtFailure = 0;
-    std::size_t writesAfterOneSecond = 0;
-    int reqCodeAtFailure = -1;
-    int busyAtFailure = -1;
-    m_view.whileReporting = [&] {
-        reqCodeAtFailure = Data().ReqCode;
-        busyAtFailure = Data().LogBusy;
-        writesAtFailure = m_port->Writes().size();
-        Run(1000);
-        writesAfterOneSecond = m_port->Writes().size();
-    };
-    Start(0);
-    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(FailSilently(kTabMinorFault));
     EXPECT_EQ(m_unit.RecordRequests(), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_THAT(m_labels, ElementsAre("ログNo：1", "", "ログNo：1-1", "", "ログNo：1-2", "", "ログNo：1-3", ""));
+    // Told from the tick that found it, which has returned: the supervision stopped first, the collection
+    // still looks busy, and nothing has wound down yet.
     EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_EQ(m_view.failuresWhileSupervising, 0);
     EXPECT_TRUE(m_view.collectingAtFailure);
-    EXPECT_EQ(reqCodeAtFailure, kReqAwaitingRecord);
-    EXPECT_EQ(busyAtFailure, 1);
-    EXPECT_EQ(writesAfterOneSecond, writesAtFailure) << "nothing is written while the message is up";
+    EXPECT_TRUE(m_view.collecting);
+    EXPECT_EQ(m_view.counts.ended, 0);
+    EXPECT_FALSE(m_collection->Running());
+    EXPECT_EQ(Data().ReqCode, kReqAwaitingRecord);
+    EXPECT_EQ(Data().LogBusy, 1);
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10}));
+    EXPECT_EQ(m_links.Count("CollectionStopped"), 0);
+
+    // While the message is up the timers go on: nothing is sent, nothing is told again, and a click on
+    // the start button (the message is modal: only a program could) starts nothing.
+    const std::size_t writesAtFailure = m_port->Writes().size();
+    Run(1000);
+    m_collection->StartOrAbort(kTabMinorFault);
+    Run(1000);
+    EXPECT_EQ(m_port->Writes().size(), writesAtFailure) << "nothing is written while the message is up";
+    EXPECT_EQ(m_view.counts.failures, 1);
+    EXPECT_EQ(m_view.counts.started, 1);
+    EXPECT_TRUE(m_collection->Failed());
+    EXPECT_EQ(Data().LogBusy, 1);
+
+    // Closed: the collection winds down once.
+    m_collection->AcknowledgeFailure();
+    m_collection->AcknowledgeFailure();
+    EXPECT_FALSE(m_collection->Failed());
     EXPECT_TRUE(m_view.counts.completed.empty());
+    EXPECT_EQ(m_view.counts.ended, 1);
     EXPECT_EQ(Data().ReqCode, kReqNone);
     // Each time-out was reported, then the stop, once.
     EXPECT_EQ(m_links.OverdueCodes(), Bytes(4, kReqMinorFaultRecord));
     EXPECT_EQ(m_links.Count("CollectionStopped"), 1);
+    EXPECT_EQ(m_links.Intervals(), (std::vector<int>{10, 100}));
     ExpectIdle();
 
     Run(2000);  // no further report, no further record request; the polls are back
     EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_EQ(m_unit.RecordRequests().size(), 4U);
-    EXPECT_GT(m_port->Writes().size(), writesAfterOneSecond);
+    EXPECT_GT(m_port->Writes().size(), writesAtFailure);
 }
 
 TEST_F(LogCollectionTest, ResendDiscardsAPartlyReceivedAnswer) {
@@ -485,13 +510,14 @@ TEST_F(LogCollectionTest, WindowClosingEndsTheCollection) {
 }
 
 TEST_F(LogCollectionTest, ScreenGoingWhileItsFailureIsShownEndsTheCollectionQuietly) {
-    m_unit.answers = [](int, int) { return false; };
-    m_view.whileReporting = [this] { m_collection->DetachView(m_view); };
-    Start(kTabOvgr);
-    ASSERT_TRUE(RunToEnd());
+    ASSERT_TRUE(FailSilently(kTabOvgr));
+    m_collection->DetachView(m_view);
+    m_collection->AcknowledgeFailure();  // nothing is left to acknowledge
     // Wound down in the shared records; the screen is not called again, and the lamps are left as they are.
     EXPECT_EQ(m_view.counts.failures, 1);
     EXPECT_TRUE(m_view.collecting);
+    EXPECT_EQ(m_view.counts.ended, 0);
+    EXPECT_FALSE(m_collection->Failed());
     EXPECT_EQ(m_links.Count("CollectionStopped"), 0);
     EXPECT_EQ(Data().LogBusy, 0);
     EXPECT_EQ(Data().ReqCode, kReqNone);

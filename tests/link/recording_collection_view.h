@@ -1,10 +1,9 @@
 // A LogCollectionView for tests. What it can do: keep lblLogNo's caption, whether tmrComLog runs and since
 // when (on the test's clock, where it has one), the collecting look, how many collections started and ended,
-// every completion and failure report; run a test's code while the failure message would be up. It shows
-// nothing.
+// every completion and failure report. It shows nothing and acknowledges nothing: whoever drives the
+// collection does, as the screen would once the user has closed the message.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,14 +41,11 @@ class RecordingCollectionView : public LogCollectionView {
         ++counts.ended;
     }
     void CollectionCompleted(int tab, int recordCount) override { counts.completed.emplace_back(tab, recordCount); }
-    void ReportFailure() override {
-        // The supervision must be stopped when the message box opens; the rest waits for the user.
+    void CollectionFailed() override {
+        // The supervision must be stopped when the failure is told; the rest waits for the acknowledgement.
         failuresWhileSupervising += supervising ? 1 : 0;
         collectingAtFailure = collecting;
         ++counts.failures;
-        if (whileReporting) {
-            whileReporting();
-        }
     }
 
     std::string label;
@@ -60,7 +56,6 @@ class RecordingCollectionView : public LogCollectionView {
     CollectionCounts counts;
     int failuresWhileSupervising = 0;
     bool collectingAtFailure = false;
-    std::function<void()> whileReporting;  // runs as if the message box's modal loop were open
 
   private:
     const int* m_now = nullptr;

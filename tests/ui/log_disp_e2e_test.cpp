@@ -266,7 +266,8 @@ TEST_F(LogDispE2e, UnpluggedUnitFailsOnce) {
     QTest::mouseClick(Inport(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([this] { return RecordRequests(4) >= 20; }, kPatienceMs));
     m_unit->Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !Running(); }, kPatienceMs));
+    // The message follows the tick that stopped the supervision.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Running() && !m_notices.empty(); }, kPatienceMs));
     ASSERT_EQ(m_notices.size(), 1U);
     EXPECT_EQ(m_notices[0].second, QStringLiteral("ログ収集に失敗しました。"));
     EXPECT_EQ(m_busyAtNotice, 1);  // the menus stay held until the message is closed

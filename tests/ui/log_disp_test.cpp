@@ -3,6 +3,7 @@
 // are stood in for by a loop over the test's own clock; the screen's supervision tick is called by it.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -32,6 +34,7 @@
 #include "link/recording_link_events.h"
 #include "link/scripted_log_unit.h"
 #include "link/unit_link.h"
+#include "ui/dlg_msg_box.h"
 #include "ui/frm_log_disp.h"
 #include "ui/twips.h"
 #include "ui_test_support.h"
@@ -146,8 +149,10 @@ class LogDispTest : public ::testing::Test {
     void SelectTab(int tab) { Find<QTabWidget>("SSTab1")->setCurrentIndex(tab); }
     QTimer* Supervision() const { return Find<QTimer>("tmrComLog"); }
 
-    // One 10 ms step: tmrComConnect at the interval the link reports, tmrComRcv, and tmrComLog.
+    // One 10 ms step: what the window queued in the last one, tmrComConnect at the interval the link
+    // reports, tmrComRcv, and tmrComLog.
     void Step() {
+        QCoreApplication::sendPostedEvents();
         m_now += 10;
         m_unit.DeliverDue(*m_port, m_now);
         const int interval = m_lamps.ConnectInterval();
@@ -162,7 +167,9 @@ class LogDispTest : public ::testing::Test {
         while (m_link->ReceiveTick()) {
         }
         if (m_screen && Supervision()->isActive() && m_now % 100 == 0) {
+            m_inTick = true;
             m_screen->tmrComLog_Timer();
+            m_inTick = false;
         }
     }
     void Run(int ms) {
@@ -190,6 +197,7 @@ class LogDispTest : public ::testing::Test {
     std::unique_ptr<frmLogDisp> m_screen;
     std::vector<std::pair<QString, QString>> m_notices;
     std::int16_t m_busyAtNotice = -1;
+    bool m_inTick = false;  // inside tmrComLog's tick
     std::vector<std::pair<QString, QString>> m_questions;
     std::int16_t m_answer = 1;
     std::vector<QString> m_proposed;
@@ -464,7 +472,7 @@ TEST_F(LogDispTest, FailureReportedOnceAfterTheCollectionEnded) {
     std::vector<QString> labels;
     SelectTab(2);
     Click("cmdLogInport");
-    for (int t = 0; t < 5000 && Supervision()->isActive(); t += 10) {
+    for (int t = 0; t < 5000 && m_notices.empty(); t += 10) {
         Step();
         if (m_now % 100 == 0) {
             labels.push_back(Find<QLabel>("lblLogNo")->text());
@@ -483,6 +491,77 @@ TEST_F(LogDispTest, FailureReportedOnceAfterTheCollectionEnded) {
     SelectTab(2);
     EXPECT_EQ(m_screen->GridRows(2), 11);
     EXPECT_EQ(m_screen->GridCell(2, 1, 1), QStringLiteral("2012年03月05日14時07分"));
+}
+
+TEST_F(LogDispTest, FailureMessageOpensAfterTheTickAndClosingItGivesTheButtonsBack) {
+    Open();
+    m_screen->SetNotice(
+        [this](const QString& title, const QString& text) { ShowWarningBox(m_screen.get(), title, text); });
+    struct Seen {
+        QString title;
+        QString text;
+        bool inTick = false;
+        std::int16_t busy = -1;
+        QString inport;
+    };
+    std::vector<Seen> boxes;
+    // Closes every message box that comes up, wherever its modal loop runs.
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        boxes.push_back(
+            {box->windowTitle(), box->text(), m_inTick, m_link->Data().LogBusy, Button("cmdLogInport")->text()});
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start();
+    m_unit.answers = [](int, int) { return false; };
+    SelectTab(0);
+    Click("cmdLogInport");
+    for (int t = 0; t < 5000 && Supervision()->isActive(); t += 10) {
+        Step();
+    }
+    ASSERT_FALSE(Supervision()->isActive());
+    EXPECT_TRUE(boxes.empty()) << "not opened inside the tick";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    Step();  // the window's next turn
+    closer.stop();
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes[0].title, QStringLiteral("ログ収集エラー"));
+    EXPECT_EQ(boxes[0].text, QStringLiteral("ログ収集に失敗しました。"));
+    EXPECT_FALSE(boxes[0].inTick);
+    EXPECT_EQ(boxes[0].busy, 1);
+    EXPECT_EQ(boxes[0].inport, QStringLiteral("読み込み中止"));
+    // Closed: the collection has wound down and the buttons are back.
+    EXPECT_FALSE(m_link->Collection().Failed());
+    EXPECT_EQ(m_link->Data().LogBusy, 0);
+    EXPECT_EQ(m_lamps.ConnectInterval(), 100);
+    EXPECT_EQ(Button("cmdLogInport")->text(), QStringLiteral("ログ取込"));
+    EXPECT_TRUE(Button("cmdLogExport")->isEnabled());
+    EXPECT_TRUE(Find<QTabWidget>("SSTab1")->isEnabled());
+    EXPECT_EQ(m_lamps.Count("CollectionStopped"), 1);
+    Run(1000);
+    EXPECT_EQ(boxes.size(), 1U);
+}
+
+TEST_F(LogDispTest, WindowGoingBeforeItsFailureMessageLeavesNothingBehind) {
+    Open();
+    m_unit.answers = [](int, int) { return false; };
+    Click("cmdLogInport");
+    for (int t = 0; t < 5000 && Supervision()->isActive(); t += 10) {
+        Step();
+    }
+    ASSERT_TRUE(m_link->Collection().Failed());
+    m_screen.reset();  // the message was queued, not yet shown
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(m_notices.empty());
+    EXPECT_FALSE(m_link->Collection().Failed());
+    EXPECT_EQ(m_link->Data().LogBusy, 0);
+    EXPECT_EQ(m_link->Data().ReqCode, kReqNone);
+    EXPECT_EQ(m_lamps.ConnectInterval(), 100);
 }
 
 TEST_F(LogDispTest, ClearAsksFirst) {
