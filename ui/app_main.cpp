@@ -133,7 +133,7 @@ QString InstanceLockFolder() {
 
 QStringList SingleInstanceName() { return InstanceLockFolders(); }
 
-InstanceLock::InstanceLock(const QString& folder) : InstanceLock(QStringList{folder}) {}
+InstanceLock::InstanceLock(const QString& where) : InstanceLock(QStringList{where}) {}
 
 InstanceLock::InstanceLock(const QStringList& folders) {
     for (const QString& folder : folders) {

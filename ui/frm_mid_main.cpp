@@ -268,7 +268,7 @@ QString frmMidMain::PanelPictureName(int panel) const {
     return {};
 }
 
-void frmMidMain::ShowPanelText(int panel, const std::string& text) {
+void frmMidMain::ShowPanelText(int panel, const std::string& text) const {
     QLabel* label = StatusPanel(panel);
     if (label == nullptr) {
         return;

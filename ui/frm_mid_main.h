@@ -84,7 +84,7 @@ class frmMidMain : public QMainWindow, public LinkEvents {
     void FrameReceived(std::span<const std::uint8_t> frame, bool valid) override;
 
     // Panel 1 takes the link text (also its tooltip); panels 2 and 3 a lamp picture by file name.
-    void ShowPanelText(int panel, const std::string& text);
+    void ShowPanelText(int panel, const std::string& text) const;
     void ShowPanelPicture(int panel, const std::string& pictureName);
 
     // Menu commands. All but mnuExit_Click do nothing while LogBusy is 1.

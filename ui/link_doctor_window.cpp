@@ -60,7 +60,7 @@ const CounterItem kCounterItems[] = {
 
 QString hexBytes(std::span<const std::uint8_t> bytes, bool cut) {
     QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size() * 3 + 2));
+    text.reserve(static_cast<qsizetype>(bytes.size()) * 3 + 2);
     for (const std::uint8_t b : bytes) {
         if (!text.isEmpty()) {
             text += QLatin1Char(' ');
@@ -96,7 +96,7 @@ void MonitorTableModel::Follow(const LinkMonitor& monitor, std::uint64_t fromNum
     if (monitor.Size() == 0 || next >= monitor.Seen()) {
         return;
     }
-    const std::size_t from = static_cast<std::size_t>(next - monitor.At(0).number);
+    const auto from = static_cast<std::size_t>(next - monitor.At(0).number);
     const int count = static_cast<int>(monitor.Size() - from);
     const int at = static_cast<int>(m_rows.size());
     beginInsertRows({}, at, at + count - 1);
@@ -324,7 +324,8 @@ void frmLinkDoctor::buildControls() {
     header->resizeSection(MonitorTableModel::ColDirection, metrics.horizontalAdvance(QStringLiteral("← 受信")) + 16);
     header->resizeSection(MonitorTableModel::ColLength, metrics.horizontalAdvance(QStringLiteral("長さ")) + 16);
     // Room for the unit's longest answer, 29 bytes.
-    header->resizeSection(MonitorTableModel::ColBytes, fixed.horizontalAdvance(QString(29 * 3, QLatin1Char('0'))) + 8);
+    header->resizeSection(MonitorTableModel::ColBytes,
+                          fixed.horizontalAdvance(QString(qsizetype{29} * 3, QLatin1Char('0'))) + 8);
     header->setStretchLastSection(true);
 
     m_cmdPause = new QPushButton(QStringLiteral("一時停止"));
@@ -473,7 +474,7 @@ QString frmLinkDoctor::FramesText() const {
     return text;
 }
 
-void frmLinkDoctor::cmdCopyFrames_Click() { QApplication::clipboard()->setText(FramesText()); }
+void frmLinkDoctor::cmdCopyFrames_Click() const { QApplication::clipboard()->setText(FramesText()); }
 
 void frmLinkDoctor::cmdCopyFix_Click() { QApplication::clipboard()->setText(m_txtFix->text()); }
 

@@ -92,7 +92,7 @@ class frmLinkDoctor : public QWidget {
 
     void cmdPause_Click();
     void cmdClear_Click();
-    void cmdCopyFrames_Click();
+    void cmdCopyFrames_Click() const;
     void cmdSaveFrames_Click();
     void cmdCopyFix_Click();
 

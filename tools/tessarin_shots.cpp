@@ -23,6 +23,7 @@
 #include "data/log_record_decoder.h"
 #include "data/safe_write.h"
 #include "data/settings_file.h"
+#include "tools/shots_support.h"
 #include "ui/app_main.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_about.h"
@@ -32,10 +33,9 @@
 #include "ui/frm_unit_setting.h"
 #include "ui/link_doctor_window.h"
 #include "ui/phasor_window.h"
-#include "ui/tools/shots_support.h"
 #include "ui/trend_window.h"
 #ifdef TESSARIN_DOCTOR_SHOTS
-#include "ui/tools/doctor_shots.h"
+#include "tools/doctor_shots.h"
 #endif
 
 namespace {

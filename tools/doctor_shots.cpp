@@ -3,14 +3,15 @@
 // is silent or garbles its answers, its port held by another process. A refused permission and another open
 // failure cannot be had for real when the pictures are taken as root: a port that never opens stands in, with
 // a real device file for the permissions to be read from.
-#include "ui/tools/doctor_shots.h"
+#include "tools/doctor_shots.h"
 
 #include <grp.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+
 #include <unistd.h>
+#include <csignal>
 
 #include <fcntl.h>
 #include <QApplication>
@@ -30,10 +31,10 @@
 #include "link/port_listing.h"
 #include "sim/serial_list_entry.h"
 #include "sim/simulated_unit.h"
+#include "tools/shots_support.h"
 #include "ui/frm_mid_main.h"
 #include "ui/link_doctor_window.h"
 #include "ui/status_panels.h"
-#include "ui/tools/shots_support.h"
 
 namespace tessarin {
 namespace {
@@ -114,7 +115,6 @@ class Scene {
 
     inline static int m_number = 0;
 
-  private:
     QByteArray m_saved;
     QTemporaryDir m_runtime;
     std::unique_ptr<frmMidMain> m_window;
