@@ -7,10 +7,8 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
