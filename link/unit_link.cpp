@@ -30,6 +30,13 @@ CommPort& UnitLink::EnsureComm() {
     return *m_comm;
 }
 
+void UnitLink::Start() {
+    m_data.LinkUp = kFalse;
+    m_data.LogBusy = 0;
+    m_data.TxStarted = kFalse;
+    Discover();
+}
+
 void UnitLink::Discover() { m_data.PortNo = FindUnitPort(*m_listing, m_data, m_data.PortDevName); }
 
 void UnitLink::ConnectTick() {

@@ -38,7 +38,9 @@ class UnitLink {
     [[nodiscard]] DeviceData& Data() { return m_data; }
     [[nodiscard]] const DeviceData& Data() const { return m_data; }
 
-    // Program start: PortNo := FindUnitPort(PortDevName).
+    // Program start, before the first tick: off line, no log collected, no poll out yet; then Discover.
+    void Start();
+    // PortNo := FindUnitPort(PortDevName).
     void Discover();
     // Tick of tmrComConnect: connection supervision, then one step of the request cycle while the port is open.
     // A settings write or initialise still placed when the port went away is taken back (CommandTakenBack).

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/dlg_msg_box.h"
@@ -323,8 +324,19 @@ void frmTrend::cmdRecord_Click() {
 
 void frmTrend::record(const std::string& line) {
     if (m_writer.Write(line) != RecordingStatus::Ok) {
-        recordingEnded(QStringLiteral("記録ファイルに書き込めないため、記録を停止しました。\n") +
-                       QString::fromStdString(m_writer.Target().string()));
+        recordingEnded({});
+        m_writeFailure = QStringLiteral("記録ファイルに書き込めないため、記録を停止しました。\n") +
+                         QString::fromStdString(m_writer.Target().string());
+        // An answer or a gap is recorded from inside the link's tick: the message's modal loop would run the
+        // link's timers within it. Queued on this window, the call is dropped if the window goes first.
+        QMetaObject::invokeMethod(this, &frmTrend::showWriteFailure, Qt::QueuedConnection);
+    }
+}
+
+void frmTrend::showWriteFailure() {
+    const QString message = std::exchange(m_writeFailure, QString());
+    if (!message.isEmpty() && m_notice) {
+        m_notice(message);
     }
 }
 

@@ -87,8 +87,9 @@ class frmTrend : public QWidget {
     void buildControls();
     void showHovered(const HistorySample* sample);
     void recordingEnded(const QString& message);
-    // Writes one line of the recording; a failure ends it with the message.
+    // Writes one line of the recording; a failure ends it, and its message follows once the caller returned.
     void record(const std::string& line);
+    void showWriteFailure();
 
     ValueHistory m_history;
     RecordingWriter m_writer;
@@ -97,6 +98,7 @@ class frmTrend : public QWidget {
     bool m_stale = false;
     std::function<QString()> m_chooseFile;
     std::function<void(const QString&)> m_notice;
+    QString m_writeFailure;  // the message of a write failure not shown yet
 
     TrendPlot* m_plot = nullptr;
     QPushButton* m_cmdPause = nullptr;

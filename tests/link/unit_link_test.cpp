@@ -78,6 +78,25 @@ TEST_F(UnitLinkTest, DiscoversOpensAndPolls) {
     EXPECT_EQ(ConnectTicks(4), 1U);  // the request cycle ran in the opening tick too
 }
 
+// The program's start sets the start-up values itself, whatever the records held, before the first tick:
+// nothing is written or reported until that tick opens the port and polls.
+TEST_F(UnitLinkTest, StartSetsTheStartUpValuesThenDiscovers) {
+    PlugIn(0, 5);
+    Data().LinkUp = kTrue;
+    Data().LogBusy = 1;
+    Data().TxStarted = kTrue;
+    m_link->Start();
+    EXPECT_EQ(Data().LinkUp, kFalse);
+    EXPECT_EQ(Data().LogBusy, 0);
+    EXPECT_EQ(Data().TxStarted, kFalse);
+    EXPECT_EQ(Data().PortNo, 5);
+    EXPECT_FALSE(m_link->ReceiveTicksWanted());
+    EXPECT_EQ(m_port->Writes().size(), 0U);
+    EXPECT_EQ(m_view.Count("LinkUp"), 0);
+    EXPECT_EQ(ConnectTicks(5), 1U);  // the first poll
+    EXPECT_EQ(Data().TxStarted, kTrue);
+}
+
 TEST_F(UnitLinkTest, NothingListedStaysOffLineAndSearchesEveryTick) {
     m_link->Discover();
     EXPECT_EQ(Data().PortNo, -1);

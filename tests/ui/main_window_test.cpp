@@ -58,7 +58,7 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
     EXPECT_FALSE(receiveTimer->isActive());  // nothing written yet, so nothing to receive
     EXPECT_EQ(receiveTimer->interval(), 10);
     EXPECT_EQ(receiveTimer->timerType(), Qt::PreciseTimer);
-    window->ConnectIntervalChanged(std::chrono::milliseconds(10));
+    window->Driver().ConnectIntervalChanged(std::chrono::milliseconds(10));
     EXPECT_EQ(connectTimer->interval(), 10);
 
     EXPECT_EQ(window->Data().PortNo, -1);  // nothing listed
@@ -419,19 +419,19 @@ TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
     auto* screen = window->findChild<frmUnitSetting*>();
     ASSERT_NE(screen, nullptr);
     screen->cmdSetting_Click();
-    window->RequestSent(kReqWriteSettings, true);
-    window->FrameReceived(answer, false);  // a spoiled frame is no answer
-    window->FrameReceived(answer, true);
-    window->FrameReceived(answer, true);
+    window->Driver().RequestSent(kReqWriteSettings, true);
+    window->Driver().FrameReceived(answer, false);  // a spoiled frame is no answer
+    window->Driver().FrameReceived(answer, true);
+    window->Driver().FrameReceived(answer, true);
     EXPECT_EQ(screen->CheckText(), QString::fromUtf8("設定が反映されました"));
 
     screen->cmdSetting_Click();
     window->CloseActiveChild();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(window->findChild<frmUnitSetting*>(), nullptr);
-    window->RequestSent(kReqWriteSettings, true);
-    window->FrameReceived(answer, true);
-    window->FrameReceived(answer, true);
+    window->Driver().RequestSent(kReqWriteSettings, true);
+    window->Driver().FrameReceived(answer, true);
+    window->Driver().FrameReceived(answer, true);
 }
 
 TEST(MainWindow, AboutBoxIsModelessAndComesForwardOnASecondCommand) {

@@ -7,12 +7,21 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 #include "data/csv_export.h"
+#include "data/protocol_codes.h"
+#include "link/response_frames.h"
 #ifdef TESSARIN_TESTS_HAVE_SIM
 #include "sim/simulated_unit.h"
 #endif
@@ -75,6 +84,87 @@ TEST(TrendWindow, PauseFreezesThePictureAndResumeCatchesUp) {
     EXPECT_FALSE(window.Paused());
     EXPECT_EQ(pause->text(), QStringLiteral("一時停止"));
 }
+
+#ifndef _WIN32
+// While it lives no file may grow: the next line of a recording fails to be written (EFBIG; the signal
+// that would end the program is ignored).
+class FileGrowthStop {
+  public:
+    FileGrowthStop() : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit stopped = m_saved;
+        stopped.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &stopped);
+    }
+    ~FileGrowthStop() {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileGrowthStop(const FileGrowthStop&) = delete;
+    FileGrowthStop& operator=(const FileGrowthStop&) = delete;
+    FileGrowthStop(FileGrowthStop&&) = delete;
+    FileGrowthStop& operator=(FileGrowthStop&&) = delete;
+
+  private:
+    rlimit m_saved{};
+    void (*m_handler)(int);
+};
+
+// A recording that fails at an answer is told once, after the link's delivery of that answer has returned:
+// the message's modal loop must not run the link's ticks inside the one that took the answer in.
+TEST(TrendWindow, AWriteFailureIsToldOnceAfterTheAnswersDeliveryReturned) {
+    test::FakeLine line;
+    auto window = test::MakeFakeWindow("COM3", &line);
+    line.port->OnWrite([&line](const std::vector<std::uint8_t>& request) {
+        if (request.size() > 1 && request[1] == kReqPoll) {
+            line.port->Deliver(test::ResponseFrame(kRespNowValue, std::vector<std::uint8_t>(24, 0x00)));
+        }
+    });
+    window->mnuTrend_Click();
+    frmTrend* trend = window->TrendWindow();
+    ASSERT_NE(trend, nullptr);
+    // How deep the link's deliveries of current-value answers are nested: counted before the trend window
+    // hears of one and after.
+    int depth = 0;
+    int deepest = 0;
+    int answers = 0;
+    QObject::connect(&window->Driver(), &LinkDriver::frameReceived, trend, [&](const QByteArray& frame, bool valid) {
+        if (valid && frame.size() > 1 && static_cast<std::uint8_t>(frame[1]) == kRespNowValue) {
+            deepest = std::max(deepest, ++depth);
+        }
+    });
+    QObject::connect(&window->Driver(), &LinkDriver::nowValueReceived, trend, [&] {
+        --depth;
+        ++answers;
+    });
+    int notices = 0;
+    int depthAtNotice = -1;
+    bool answeredWhileUp = false;
+    trend->SetNotice([&](const QString& message) {
+        ++notices;
+        depthAtNotice = depth;
+        EXPECT_TRUE(message.startsWith(QStringLiteral("記録ファイルに書き込めないため、記録を停止しました。")));
+        const int before = answers;  // the link goes on while the message is up, as under its modal loop
+        answeredWhileUp = QTest::qWaitFor([&] { return answers > before; }, kPatienceMs);
+    });
+    QTemporaryDir folder;
+    trend->SetFileChooser([&] { return folder.filePath(QStringLiteral("rec.csv")); });
+    trend->cmdRecord_Click();
+    ASSERT_TRUE(trend->Recording());
+    {
+        const FileGrowthStop full;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notices == 1; }, kPatienceMs));
+    }
+    EXPECT_FALSE(trend->Recording());
+    EXPECT_EQ(depthAtNotice, 0);
+    EXPECT_TRUE(answeredWhileUp);
+    EXPECT_EQ(deepest, 1) << "an answer was delivered inside another one's delivery";
+    const int answersSoFar = answers;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers > answersSoFar; }, kPatienceMs));
+    EXPECT_EQ(notices, 1);
+    EXPECT_EQ(window->StatusPanel(4)->text(), QString());
+}
+#endif
 
 #ifdef TESSARIN_TESTS_HAVE_SIM
 std::string readBytes(const QString& path) {
