@@ -513,7 +513,7 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmLogDisp(*m_link);
+    auto* window = new frmLogDisp(Data(), m_link->Commands(), m_link->Collection());
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
 }
