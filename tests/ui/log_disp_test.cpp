@@ -590,6 +590,24 @@ TEST_F(LogDispTest, ClearAsksFirst) {
     }
 }
 
+// Only the collection and the commands write the shared records: opening the window, going through its tabs
+// and a clear the user cancels leave the collection's counters and the request mailbox as they were.
+TEST_F(LogDispTest, OpeningAndBrowsingWriteNothingOfTheDeviceData) {
+    m_link->Data().LogWaitTicks = 1;
+    m_link->Data().LogRetryCount = 2;
+    m_link->Data().ReqCode = kReqNone;
+    Open();
+    m_answer = 2;
+    for (const int tab : {1, 2, 0}) {
+        SelectTab(tab);
+        Click("cmdLogDelete");
+    }
+    EXPECT_EQ(m_link->Data().LogWaitTicks, 1);
+    EXPECT_EQ(m_link->Data().LogRetryCount, 2);
+    EXPECT_EQ(m_link->Data().ReqCode, kReqNone);
+    EXPECT_EQ(m_link->Data().LogBusy, 0);
+}
+
 TEST_F(LogDispTest, SaveAsksBeforeOverwriting) {
     Open();
     ASSERT_TRUE(Collect(2));
