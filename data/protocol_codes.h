@@ -56,6 +56,16 @@ inline constexpr std::array<LogCodes, kLogKindCount> kLogCodes = {{
     {LogKind::DeviceState, kReqDeviceStateRecord, kRespRecordLast, 0, kShortLogRecords, "jotai"},
     {LogKind::Ovgr, kReqOvgrRecord, kRespRecordFirst + 1, kReqClearOvgrLog, kShortLogRecords, "ovgr"},
 }};
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kLogCodes.size(); ++i) {
+            if (static_cast<std::size_t>(kLogCodes[i].kind) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "kLogCodes is in LogKind's order");
 
 constexpr const LogCodes& CodesOf(LogKind kind) { return kLogCodes[static_cast<std::size_t>(kind)]; }
 

@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QString>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -50,12 +51,10 @@ constexpr std::optional<LogKind> LogKindOfTab(int tab) {
     }
     return kLogTabKinds[static_cast<std::size_t>(tab)];
 }
+// The tab of a log: every log has one.
+static_assert(kLogTabCount == kLogKindCount);
 constexpr int TabOfLog(LogKind kind) {
-    int tab = 0;
-    while (tab + 1 < kLogTabCount && kLogTabKinds[static_cast<std::size_t>(tab)] != kind) {
-        ++tab;
-    }
-    return tab;
+    return static_cast<int>(std::ranges::find(kLogTabKinds, kind) - kLogTabKinds.begin());
 }
 
 // The collection's texts: the progress line while records are awaited, and the failure's message.
