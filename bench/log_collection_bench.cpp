@@ -44,14 +44,15 @@ class PaceEvents : public tessarin::LinkEvents {
 
 class TimerView : public tessarin::LogCollectionView {
   public:
-    void ShowProgress(const std::string& /*text*/) override {}
-    void SetSupervisionRunning(bool running) override {
-        supervising = running;
+    void ShowProgress(const tessarin::LogProgress& /*progress*/) override {}
+    void ClearProgress() override {}
+    void SetSupervision(tessarin::Supervision state) override {
+        supervising = state == tessarin::Supervision::Running;
         nextSupervision = Clock::now() + tessarin::kLogSupervisionInterval;
     }
-    void CollectionStarted(int /*tab*/) override {}
+    void CollectionStarted(tessarin::LogKind /*kind*/) override {}
     void CollectionEnded() override {}
-    void CollectionCompleted(int /*tab*/, int recordCount) override { completedRecords = recordCount; }
+    void CollectionCompleted(tessarin::LogKind /*kind*/, int recordCount) override { completedRecords = recordCount; }
     void CollectionFailed() override { failed = true; }
 
     bool supervising = false;
@@ -193,7 +194,7 @@ int main() {
         const auto start = Clock::now();
         Clock::time_point firstRequest{};
         lastRecord = {};
-        collection.StartOrAbort(tessarin::kTabMinorFault);
+        (void)link.Commands().StartCollection(tessarin::LogKind::MinorFault);
         const bool ended = RunTimers(link, pace, view, 60s, [&] {
             // The request cycle marks a record request on the wire with 255 as it writes it.
             if (firstRequest == Clock::time_point{} && link.Data().ReqCode == tessarin::kReqAwaitingRecord) {

@@ -24,31 +24,26 @@ std::vector<std::string> deviceStateRow(const std::string& line, bool header) {
 
 }  // namespace
 
-void CollectedLogs::Keep(int tab, const std::array<std::string, kLogLineCount>& lines, int recordCount,
+void CollectedLogs::Keep(LogKind kind, const std::array<std::string, kLogLineCount>& lines, int recordCount,
                          bool ovgrColumnShown) {
-    if (tab < 0 || tab >= kCollectedLogKinds) {
-        return;
-    }
     const int last = static_cast<int>(kLogLineCount) - 1;
-    m_logs[static_cast<std::size_t>(tab)] = CollectedLog{lines, std::clamp(recordCount, 0, last), ovgrColumnShown};
+    m_logs.at(static_cast<std::size_t>(kind)) = CollectedLog{lines, std::clamp(recordCount, 0, last), ovgrColumnShown};
 }
 
-const CollectedLog* CollectedLogs::Collected(int tab) const {
-    if (tab < 0 || tab >= kCollectedLogKinds || !m_logs[static_cast<std::size_t>(tab)]) {
-        return nullptr;
-    }
-    return &*m_logs[static_cast<std::size_t>(tab)];
+const CollectedLog* CollectedLogs::Collected(LogKind kind) const {
+    const std::optional<CollectedLog>& log = m_logs.at(static_cast<std::size_t>(kind));
+    return log ? &*log : nullptr;
 }
 
-std::vector<std::vector<std::string>> LogTableRows(const CollectedLog& log, int tab) {
+std::vector<std::vector<std::string>> LogTableRows(const CollectedLog& log, LogKind kind) {
     std::vector<std::vector<std::string>> rows;
     const int last = std::clamp(log.recordCount, 0, static_cast<int>(kLogLineCount) - 1);
     for (int i = 0; i <= last; ++i) {
         const std::string& line = log.lines[static_cast<std::size_t>(i)];
-        if (tab == kTabDeviceState) {
+        if (kind == LogKind::DeviceState) {
             rows.push_back(deviceStateRow(line, i == 0));
         } else {
-            rows.push_back(SplitLogLine(ExportLogLine(line, tab, log.ovgrColumnShown)));
+            rows.push_back(SplitLogLine(ExportLogLine(line, kind, log.ovgrColumnShown)));
         }
     }
     return rows;

@@ -124,11 +124,11 @@ std::vector<std::string> SplitLogLine(std::string_view line) {
     }
 }
 
-std::string ExportLogLine(std::string_view storeLine, int tab, bool ovgrColumnShown) {
+std::string ExportLogLine(std::string_view storeLine, LogKind kind, bool ovgrColumnShown) {
     GridColumns columns{};
-    if (tab == kTabMinorFault) {
+    if (kind == LogKind::MinorFault) {
         columns = kMinorFaultColumns;
-    } else if (tab == kTabOvgr) {
+    } else if (kind == LogKind::Ovgr) {
         columns = kOvgrColumns;
     } else {
         return std::string(storeLine);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/protocol_codes.h"
 #include "data/safe_write.h"
 
 namespace tessarin {
@@ -15,11 +16,11 @@ namespace tessarin {
 // The fields of a log line, split at every ","; an empty line is one empty field.
 std::vector<std::string> SplitLogLine(std::string_view line);
 
-// The export line of a stored line of the 微地絡 log (tab 0) or the OVGR log (tab 2): the fields of the
+// The export line of a stored line of the 微地絡 log or the OVGR log: the fields of the
 // grid's shown columns in column order, joined by ",". The hidden spacer column and the five device-state
 // values are never written, the OVGR column only while `ovgrColumnShown`; a line ends after a
-// "データ無し" field, and a shorter line gives the fields it has. For any other tab the line comes back as it is.
-std::string ExportLogLine(std::string_view storeLine, int tab, bool ovgrColumnShown);
+// "データ無し" field, and a shorter line gives the fields it has. A device-state line comes back as it is.
+std::string ExportLogLine(std::string_view storeLine, LogKind kind, bool ovgrColumnShown);
 
 // The "装置状態" text of a device-state record line, from its five last fields: the last of
 // "停電検出", "電源検出", "自己診断復帰", "自己診断異常", "ＣＰＵリスタート" whose field is above 0.

@@ -154,20 +154,19 @@ void appendMeasurements(std::string& line, LogRecordNumbers& numbers, Frame data
 
 }  // namespace
 
-std::string_view LogHeaderLine(int tab) {
-    switch (tab) {
-        case kTabMinorFault:
+std::string_view LogHeaderLine(LogKind kind) {
+    switch (kind) {
+        case LogKind::MinorFault:
             return kMinorFaultHeader;
-        case kTabDeviceState:
+        case LogKind::DeviceState:
             return kDeviceStateHeader;
-        case kTabOvgr:
+        case LogKind::Ovgr:
             return kOvgrHeader;
-        default:
-            return {};
     }
+    return {};
 }
 
-std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, int tab) {
+std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, LogKind kind) {
     const Frame data = frame;
     const std::uint8_t number = dataByte(data, 0);
     // The unit numbers its records from 1; a number with no line of its own (0 would overwrite the header)
@@ -178,7 +177,7 @@ std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame
 
     std::string line = std::to_string(number) + ",";
     LogRecordNumbers numbers;
-    if (tab == kTabMinorFault) {
+    if (kind == LogKind::MinorFault) {
         const std::uint8_t state = dataByte(data, 14);
         line += state == kStateDetected ? "検出," : state == kStateConfirmed ? "確定," : "―,";
         numbers.state = state == kStateDetected    ? RecordState::Detected

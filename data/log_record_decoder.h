@@ -9,16 +9,12 @@
 
 #include "data/device_data.h"
 #include "data/measured_values.h"
+#include "data/protocol_codes.h"
 
 namespace tessarin {
 
-// Log screen tabs, which are also the log kinds.
-inline constexpr int kTabMinorFault = 0;   // "微地絡ログ", request 04h, 100 records, clear 01h
-inline constexpr int kTabDeviceState = 1;  // "装置状態ログ", request 06h, 10 records
-inline constexpr int kTabOvgr = 2;         // "ＯＶＧＲログ", request 05h, 10 records, clear 02h
-
-// Header line (LogLines[0]) of the log shown on a tab.
-std::string_view LogHeaderLine(int tab);
+// Header line (LogLines[0]) of a log.
+std::string_view LogHeaderLine(LogKind kind);
 
 // A decoded record: its own number (1..100) and its line.
 struct LogRecordLine {
@@ -29,8 +25,8 @@ struct LogRecordLine {
 };
 
 // The line of the record response in `frame` (from its start mark; fixed data positions, a position past
-// the end reads as 0). `tab` says which log is being collected: the state field is written only for the
-// first tab. A record number of 0 or above 100 has no line: nullopt.
-std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, int tab);
+// the end reads as 0). `kind` says which log is being collected: the state field is written only for the
+// 微地絡 log. A record number of 0 or above 100 has no line: nullopt.
+std::optional<LogRecordLine> DecodeLogRecord(std::span<const std::uint8_t> frame, LogKind kind);
 
 }  // namespace tessarin

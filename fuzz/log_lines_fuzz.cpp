@@ -1,8 +1,8 @@
-// Log record lines and their export on arbitrary bytes: DecodeLogRecord on any record payload for any tab,
-// then the CSV split, the export rebuild (tabs 0 and 2, OVGR column shown and hidden), the device-state
+// Log record lines and their export on arbitrary bytes: DecodeLogRecord on any record payload for any log,
+// then the CSV split, the export rebuild (the 微地絡 and OVGR logs, OVGR column shown and hidden), the device-state
 // text and the code page 932 encoding of the results; and the same line operations on arbitrary text.
 //
-// Input: byte 0 the tab the record is decoded for (0-3, or a negative number from F0h on), byte 1
+// Input: byte 0 the log the record is decoded for (its value mod 3 in LogKind's order), byte 1
 // LogReqCode (low three bits), whether record 7 rather than d0 was asked for (bit 3), whether the answer
 // code is A1h + (bits 5-6) mod 3 rather than the log's own (bit 4), then the data bytes of the record (d0
 // the record number, d1..d15 as the unit sends them). The data bytes are also taken as a line of text of
@@ -67,11 +67,11 @@ void CheckAnyLine(std::string_view line) {
     const std::vector<std::string> fields = tessarin::SplitLogLine(line);
     Require(!fields.empty(), "a line has at least one field");
     Require(Join(fields) == line, "split fields join back into the line");
-    Require(tessarin::ExportLogLine(line, tessarin::kTabDeviceState, true) == line,
+    Require(tessarin::ExportLogLine(line, tessarin::LogKind::DeviceState, true) == line,
             "the device-state log exports the line as it is");
-    for (const int tab : {tessarin::kTabMinorFault, tessarin::kTabOvgr}) {
+    for (const tessarin::LogKind kind : {tessarin::LogKind::MinorFault, tessarin::LogKind::Ovgr}) {
         for (const bool shown : {true, false}) {
-            const std::size_t exported = tessarin::SplitLogLine(tessarin::ExportLogLine(line, tab, shown)).size();
+            const std::size_t exported = tessarin::SplitLogLine(tessarin::ExportLogLine(line, kind, shown)).size();
             Require(exported <= fields.size(), "export never adds a field");
             Require(exported <= 14, "export writes at most the shown columns");
         }
@@ -83,18 +83,18 @@ void CheckAnyLine(std::string_view line) {
     }
 }
 
-void CheckDecodedLine(const std::string& line, int tab, const std::uint8_t* record) {
+void CheckDecodedLine(const std::string& line, tessarin::LogKind kind, const std::uint8_t* record) {
     const bool empty = record[8] == 0xFF;
     const std::size_t fields = tessarin::SplitLogLine(line).size();
-    const std::size_t stateField = tab == tessarin::kTabMinorFault ? 1 : 0;
+    const std::size_t stateField = kind == tessarin::LogKind::MinorFault ? 1 : 0;
     Require(fields == (empty ? 2 : 19) + stateField, "a record line has its fields");
     Require(IsValidUtf8(line), "a record line is UTF-8");
     Require(tessarin::EncodeCp932(line).has_value(), "a record line can be saved in code page 932");
     Require(line.starts_with(std::to_string(record[0]) + ","), "a record line starts with its number");
 
-    if (tab == tessarin::kTabMinorFault || tab == tessarin::kTabOvgr) {
+    if (kind == tessarin::LogKind::MinorFault || kind == tessarin::LogKind::Ovgr) {
         for (const bool shown : {true, false}) {
-            const std::string exported = tessarin::ExportLogLine(line, tab, shown);
+            const std::string exported = tessarin::ExportLogLine(line, kind, shown);
             // The grid's columns less the hidden spacer (and OVGR when hidden); an empty slot ends early.
             const std::size_t columns = empty ? 2 + stateField : 13 + stateField - (shown ? 0 : 1);
             Require(tessarin::SplitLogLine(exported).size() == columns, "an exported line has the grid's columns");
@@ -102,7 +102,7 @@ void CheckDecodedLine(const std::string& line, int tab, const std::uint8_t* reco
             Require(tessarin::EncodeCp932(exported).has_value(), "an exported line can be saved");
         }
     }
-    if (tab == tessarin::kTabDeviceState) {
+    if (kind == tessarin::LogKind::DeviceState) {
         const std::string_view state = tessarin::DeviceStateText(line);
         Require(state == (empty ? std::string_view{} : ExpectedDeviceState(record[15])),
                 "the device-state text follows the event byte");
@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     if (size < 2) {
         return 0;
     }
-    const int tab = input[0] >= 0xF0 ? static_cast<std::int8_t>(input[0]) : input[0] % 4;
+    const auto kind = static_cast<tessarin::LogKind>(input[0] % tessarin::kLogKindCount);
     const std::uint8_t logReqCode = input[1] & 0x07;
     const bool ownLog = logReqCode >= 4 && logReqCode <= 6;
     // Any of the three record answer codes, whatever the log: they are decoded alike.
@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     data.LogState = tessarin::kLogRunning;
     const std::uint8_t asked = (input[1] & 0x08) != 0 || payloadSize == 0 ? 7 : payload[0];
     data.SendData[0] = asked;
-    data.LogLines[0] = std::string(tessarin::LogHeaderLine(tab));
+    data.LogLines[0] = std::string(tessarin::LogHeaderLine(kind));
     data.RcvFrame[0] = 0xFF;
     data.RcvFrame[1] = code;
     for (std::size_t i = 0; i < payloadSize && kDataStart + i < data.RcvFrame.size(); ++i) {
@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         record[i] = payload[i];
     }
     const auto before = data.LogLines;
-    const bool taken = tessarin::TakeLogRecord(data, tab);
+    const bool taken = tessarin::TakeLogRecord(data, kind);
 
     const std::uint8_t number = record[0];
     const bool hasLine = number >= 1 && number <= 100;
@@ -150,10 +150,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     if (!taken) {
         Require(data.LogLines == before && data.SendData[0] == asked && data.LogState == tessarin::kLogRunning,
                 "a record without a line of its own, or not the one asked for, changes nothing");
-        const std::optional<tessarin::LogRecordLine> decoded = tessarin::DecodeLogRecord(data.RcvFrame, tab);
+        const std::optional<tessarin::LogRecordLine> decoded = tessarin::DecodeLogRecord(data.RcvFrame, kind);
         Require(decoded.has_value() == hasLine, "a record has a line when its number has one");
         if (decoded) {
-            CheckDecodedLine(decoded->line, tab, record);
+            CheckDecodedLine(decoded->line, kind, record);
             CheckAnyLine(decoded->line);
         }
         return 0;
@@ -168,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     } else {
         Require(data.ReqCode == 0 && data.LogState == tessarin::kLogLastReceived, "the last record ends the log");
     }
-    CheckDecodedLine(data.LogLines[number], tab, record);
+    CheckDecodedLine(data.LogLines[number], kind, record);
     CheckAnyLine(data.LogLines[number]);
     return 0;
 }

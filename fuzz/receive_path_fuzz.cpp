@@ -3,7 +3,7 @@
 // more through the link's receive pass over a port that serves those chunks. Both roads must end in the
 // same records.
 //
-// Input: byte 0 the log tab (0-3, or a negative number from F0h on), byte 1 LogReqCode (low three bits),
+// Input: byte 0 the log (its value mod 3 in LogKind's order), byte 1 LogReqCode (low three bits),
 // byte 2 the number of chunk sizes (low three bits, plus one), then that many chunk sizes (0 counts as 1),
 // then the stream. (The buffer's size limit needs 32 KiB of input; the frame tests cover it.)
 #include <algorithm>
@@ -79,7 +79,7 @@ class OnePortListing final : public tessarin::PortListing {
 class QuietView final : public tessarin::LinkEvents {};
 
 struct Setup {
-    int tab = 0;
+    tessarin::LogKind kind = tessarin::LogKind::MinorFault;
     std::uint8_t logReqCode = 0;
     Chunks chunks;
 };
@@ -89,7 +89,7 @@ Setup ReadSetup(const std::uint8_t* data, std::size_t size) {
     if (size < 3) {
         return setup;
     }
-    setup.tab = data[0] >= 0xF0 ? static_cast<std::int8_t>(data[0]) : data[0] % 4;
+    setup.kind = static_cast<tessarin::LogKind>(data[0] % tessarin::kLogKindCount);
     setup.logReqCode = data[1] & 0x07;
     const std::size_t sizeCount = std::min<std::size_t>((data[2] & 0x07) + 1, size - 3);
     std::vector<std::size_t> sizes;
@@ -115,16 +115,16 @@ tessarin::DeviceData FreshData(const Setup& setup) {
     data.LogReqCode = setup.logReqCode;
     data.LogState = tessarin::kLogRunning;
     data.SendData[0] = 1;  // record 1 asked for: an answer to it is taken and asks for the next
-    data.LogLines[0] = std::string(tessarin::LogHeaderLine(setup.tab));
+    data.LogLines[0] = std::string(tessarin::LogHeaderLine(setup.kind));
     return data;
 }
 
 // What the dispatcher does with a record: decode it as a running collection would.
-auto RecordDecoder(tessarin::DeviceData& data, int tab) {
-    return [&data, tab] {
+auto RecordDecoder(tessarin::DeviceData& data, tessarin::LogKind kind) {
+    return [&data, kind] {
         data.LogState = tessarin::kLogRunning;
-        tessarin::TakeLogRecord(data, tab);
-        Require(data.LogLines[0] == tessarin::LogHeaderLine(tab), "a record never overwrites the header line");
+        tessarin::TakeLogRecord(data, kind);
+        Require(data.LogLines[0] == tessarin::LogHeaderLine(kind), "a record never overwrites the header line");
     };
 }
 
@@ -180,7 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
     // Chunk by chunk: assemble, check, store and decode.
     tessarin::DeviceData direct = FreshData(setup);
-    const auto decodeDirect = RecordDecoder(direct, setup.tab);
+    const auto decodeDirect = RecordDecoder(direct, setup.kind);
     tessarin::FrameAssembler assembler;
     for (std::size_t k = 0; k < setup.chunks.Count(); ++k) {
         const std::optional<Bytes> frame = assembler.Push(setup.chunks.At(k));
@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     passed.SendData = fresh.SendData;
     passed.LogLines = fresh.LogLines;
     passed.PollPending = 0;
-    link.SetLogRecordHandler(RecordDecoder(passed, setup.tab));
+    link.SetLogRecordHandler(RecordDecoder(passed, setup.kind));
     while (!port->Drained()) {
         (void)link.ReceiveTick();
     }

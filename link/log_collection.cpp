@@ -7,57 +7,17 @@
 
 namespace tessarin {
 
-std::uint8_t LogRequestCodeForTab(int tab) {
-    switch (tab) {
-        case kTabMinorFault:
-            return kReqMinorFaultRecord;
-        case kTabDeviceState:
-            return kReqDeviceStateRecord;
-        case kTabOvgr:
-            return kReqOvgrRecord;
-        default:
-            return 0;
-    }
-}
-
-int LogRecordCountForTab(int tab) { return tab == kTabMinorFault ? kMinorFaultRecords : kShortLogRecords; }
-
-std::uint8_t LogClearCodeForTab(int tab) {
-    switch (tab) {
-        case kTabMinorFault:
-            return kReqClearMinorFaultLog;
-        case kTabOvgr:
-            return kReqClearOvgrLog;
-        default:
-            return 0;  // the device-state log cannot be cleared
-    }
-}
-
-namespace {
-
-int TabForRequestCode(std::uint8_t code) {
-    switch (code) {
-        case kReqDeviceStateRecord:
-            return kTabDeviceState;
-        case kReqOvgrRecord:
-            return kTabOvgr;
-        default:
-            return kTabMinorFault;
-    }
-}
-
-}  // namespace
-
 namespace {
 
 // Stands in while no log screen watches.
 class NoView final : public LogCollectionView {
   public:
-    void ShowProgress(const std::string& /*text*/) override {}
-    void SetSupervisionRunning(bool /*running*/) override {}
-    void CollectionStarted(int /*tab*/) override {}
+    void ShowProgress(const LogProgress& /*progress*/) override {}
+    void ClearProgress() override {}
+    void SetSupervision(Supervision /*state*/) override {}
+    void CollectionStarted(LogKind /*kind*/) override {}
     void CollectionEnded() override {}
-    void CollectionCompleted(int /*tab*/, int /*recordCount*/) override {}
+    void CollectionCompleted(LogKind /*kind*/, int /*recordCount*/) override {}
     void CollectionFailed() override {}
 };
 
@@ -87,7 +47,7 @@ void LogCollection::DetachView(const LogCollectionView& view) {
         m_data.LogBusy = 0;
         SetPace(kConnectIntervalNormal);
     } else {
-        AbortIfRunning();
+        (void)Abort();
     }
     m_view = &Unwatched();
 }
@@ -99,44 +59,34 @@ void LogCollection::SetPace(std::chrono::milliseconds interval) {
     m_events.ConnectIntervalChanged(interval);
 }
 
-void LogCollection::StartOrAbort(int tab) {
-    if (m_failed) {
-        return;
+bool LogCollection::Start(LogKind kind) {
+    if (m_failed || m_running) {
+        return false;
     }
-    if (m_running) {
-        Abort();
-    } else {
-        Start(tab);
-    }
-}
-
-void LogCollection::Start(int tab) {
-    const std::uint8_t code = LogRequestCodeForTab(tab);
-    if (code == 0) {
-        return;
-    }
-    m_tab = tab;
+    const std::uint8_t code = CodesOf(kind).request;
+    m_kind = kind;
     m_running = true;
     m_data.LogBusy = 1;
     SetPace(kConnectIntervalCollecting);
-    m_view->CollectionStarted(tab);
+    m_view->CollectionStarted(kind);
     m_data.LogReqCode = code;
     m_data.ReqCode = code;
     m_data.LogState = kLogRunning;
     m_data.SendData[0] = 1;
     m_data.LogWaitTicks = 0;
     m_data.LogRetryCount = 0;
-    m_view->SetSupervisionRunning(true);
+    m_view->SetSupervision(Supervision::Running);
     // Entry 100 too: a stale line from an earlier collection must never reach the screen.
     for (auto& line : m_data.LogLines) {
         line.clear();
     }
-    m_data.LogLines[0] = std::string(LogHeaderLine(tab));
+    m_data.LogLines[0] = std::string(LogHeaderLine(kind));
+    return true;
 }
 
 void LogCollection::RecordArrived() {
     // Once the last record is in (LogState 2) a further answer must not overwrite the complete log.
-    if (m_running && m_data.LogState == kLogRunning && !TakeLogRecord(m_data, m_tab)) {
+    if (m_running && m_data.LogState == kLogRunning && !TakeLogRecord(m_data, m_kind)) {
         ++m_strayAnswers;
     }
 }
@@ -144,12 +94,8 @@ void LogCollection::RecordArrived() {
 void StepCollection(DeviceData& data, LogRecordLine record) {
     const int number = record.number;
     data.LogLines[static_cast<std::size_t>(number)] = std::move(record.line);
-    int last = 0;
-    if (data.LogReqCode == kReqMinorFaultRecord) {
-        last = kMinorFaultRecords;
-    } else if (data.LogReqCode == kReqOvgrRecord || data.LogReqCode == kReqDeviceStateRecord) {
-        last = kShortLogRecords;
-    }
+    const std::optional<LogKind> kind = LogKindOfRequest(data.LogReqCode);
+    const int last = kind ? CodesOf(*kind).records : 0;
     if (number < last) {
         ++data.SendData[0];
         data.ReqCode = data.LogReqCode;
@@ -161,7 +107,7 @@ void StepCollection(DeviceData& data, LogRecordLine record) {
     data.LogRetryCount = 0;
 }
 
-bool TakeLogRecord(DeviceData& data, int tab) {
+bool TakeLogRecord(DeviceData& data, LogKind kind) {
     // Only the answer asked for moves the collection: a renumbered or repeated answer stored under its own
     // number would overwrite a line, skip a record or end the log early. Anything else leaves everything as
     // it was, LogWaitTicks included, so the record asked for is re-sent at its time-out as if unanswered.
@@ -171,7 +117,7 @@ bool TakeLogRecord(DeviceData& data, int tab) {
     if (!collecting || data.RcvFrame[3] != data.SendData[0]) {
         return false;
     }
-    std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, tab);
+    std::optional<LogRecordLine> record = DecodeLogRecord(data.RcvFrame, kind);
     if (!record) {
         return false;  // a number without a line
     }
@@ -183,21 +129,18 @@ void LogCollection::SupervisionTick() {
     if (!m_running) {
         return;
     }
-    m_view->ShowProgress({});
     if (m_data.LogState == kLogLastReceived) {
+        m_view->ClearProgress();
         Complete();
         return;
     }
     ++m_data.LogWaitTicks;
     if (m_data.LogWaitTicks < 2) {
-        std::string text = kLogProgressPrefix + std::to_string(m_data.SendData[0]);
-        if (m_data.LogRetryCount > 0) {
-            text += "-" + std::to_string(m_data.LogRetryCount);
-        }
-        m_view->ShowProgress(text);
+        m_view->ShowProgress(LogProgress{m_kind, m_data.SendData[0], m_data.LogRetryCount});
         return;
     }
     // The record is overdue.
+    m_view->ClearProgress();
     m_events.AnswerOverdue(m_data.LogReqCode);
     if (m_data.LogRetryCount < kLogMaxResends) {
         ++m_data.LogRetryCount;
@@ -211,7 +154,7 @@ void LogCollection::SupervisionTick() {
 
 void LogCollection::EndCollection() {
     m_running = false;
-    m_view->SetSupervisionRunning(false);
+    m_view->SetSupervision(Supervision::Stopped);
     m_data.LogState = kLogIdle;
     m_data.LogRetryCount = 0;
     m_data.LogWaitTicks = 0;
@@ -221,9 +164,9 @@ void LogCollection::EndCollection() {
 }
 
 void LogCollection::Complete() {
-    const int tab = TabForRequestCode(m_data.LogReqCode);
+    const LogKind kind = LogKindOfRequest(m_data.LogReqCode).value_or(LogKind::MinorFault);
     EndCollection();
-    m_view->CollectionCompleted(tab, LogRecordCountForTab(tab));
+    m_view->CollectionCompleted(kind, CodesOf(kind).records);
 }
 
 void LogCollection::Fail() {
@@ -232,7 +175,7 @@ void LogCollection::Fail() {
     // follows the acknowledgement.
     m_running = false;
     m_failed = true;
-    m_view->SetSupervisionRunning(false);
+    m_view->SetSupervision(Supervision::Stopped);
     m_data.ReqCode = kReqAwaitingRecord;
     m_view->CollectionFailed();
 }
@@ -247,27 +190,18 @@ void LogCollection::AcknowledgeFailure() {
     EndCollection();
 }
 
-void LogCollection::Abort() {
+bool LogCollection::Abort() {
+    if (!m_running) {
+        return false;
+    }
     m_data.ReqCode = kReqNone;
-    m_view->ShowProgress({});
+    m_view->ClearProgress();
     for (std::size_t i = 0; i + 1 < m_data.LogLines.size(); ++i) {
         m_data.LogLines[i].clear();
     }
     m_events.CollectionStopped();
     EndCollection();
-}
-
-void LogCollection::AbortIfRunning() {
-    if (m_running) {
-        Abort();
-    }
-}
-
-void LogCollection::RequestClear(int tab) {
-    const std::uint8_t code = LogClearCodeForTab(tab);
-    if (code != 0) {
-        m_data.ReqCode = code;
-    }
+    return true;
 }
 
 }  // namespace tessarin

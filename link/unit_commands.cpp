@@ -1,6 +1,7 @@
 #include "link/unit_commands.h"
 
 #include "data/protocol_codes.h"
+#include "link/log_collection.h"
 
 namespace tessarin {
 
@@ -20,6 +21,30 @@ CommandResult PlaceCommand(DeviceData& data, std::uint8_t code, const SettingsRe
     }
     data.ReqCode = code;
     return CommandResult::Queued;
+}
+
+CommandResult PlaceClear(DeviceData& data, LogKind kind) {
+    const std::uint8_t code = CodesOf(kind).clear;
+    if (code == 0) {
+        return CommandResult::NotApplicable;
+    }
+    // LogBusy covers a failed collection too: its ReqCode 255 must hold until the user has closed the message.
+    if (data.LogBusy != 0) {
+        return CommandResult::Busy;
+    }
+    data.ReqCode = code;
+    return CommandResult::Queued;
+}
+
+CommandResult LinkCommands::StartCollection(LogKind kind) {
+    return m_collection.Start(kind) ? CommandResult::Queued : CommandResult::Busy;
+}
+
+CommandResult LinkCommands::AbortCollection() {
+    if (m_collection.Abort()) {
+        return CommandResult::Queued;
+    }
+    return m_collection.Failed() ? CommandResult::Busy : CommandResult::NotApplicable;
 }
 
 std::uint8_t TakeBackPlacedCommand(DeviceData& data) {

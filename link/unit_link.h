@@ -75,7 +75,8 @@ class UnitLink {
     // watching the receive pass alone puts in another. Never replaced from inside itself.
     void SetLogRecordHandler(std::function<void()> handler) { m_onLogRecord = std::move(handler); }
 
-    // The collection of the unit's logs: the log screen starts, aborts and supervises it and watches it.
+    // The collection of the unit's logs: started and aborted through Commands(), supervised and watched by
+    // the log screen.
     [[nodiscard]] LogCollection& Collection() { return m_collection; }
     [[nodiscard]] const LogCollection& Collection() const { return m_collection; }
 
@@ -144,7 +145,6 @@ class UnitLink {
     };
 
     DeviceData m_data;
-    DataCommands m_commands{m_data};
     CountingRelay m_relay;
     std::unique_ptr<PortListing> m_listing;
     CommFactory m_makeComm;
@@ -153,6 +153,7 @@ class UnitLink {
     FrameAssembler m_assembler;
     // After the data, the relay and the assembly it uses, so that it goes before them.
     LogCollection m_collection{m_data, m_relay, m_assembler};
+    LinkCommands m_commands{m_data, m_collection};
     bool m_passExtracted = false;  // the pass under way has extracted a frame
     // Receive passes still owed after a change of the link, counted down per tick.
     int m_passesOwed = 0;

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "data/log_record_decoder.h"
-#include "link/unit_link.h"
 #include "ui/dlg_msg_box.h"
 #include "ui/enter_presses_button.h"
 #include "ui/save_file_dialog.h"
@@ -61,7 +60,6 @@ class GridCellDelegate final : public QStyledItemDelegate {
     }
 };
 
-constexpr const char* kFileSuffixes[kLogTabCount] = {"_bichiraku", "_jotai", "_ovgr"};
 constexpr const char* kCsvFilter = "CSVファイル(*.csv)";
 constexpr const char* kCsvSuffix = "csv";
 constexpr const char* kOvgrPresent = "機能あり";
@@ -128,8 +126,17 @@ QString saveErrorText(const QString& name, CsvWriteStatus status, SafeWriteStatu
 
 }  // namespace
 
-frmLogDisp::frmLogDisp(UnitLink& link, QWidget* parent)
-    : QWidget(parent), m_data(link.Data()), m_collection(link.Collection()) {
+QString LogProgressCaption(const LogProgress& progress) {
+    QString caption = QString::fromUtf8(kLogProgressPrefix) + QString::number(progress.record);
+    if (progress.resends > 0) {
+        caption += u'-' + QString::number(progress.resends);
+    }
+    return caption;
+}
+
+frmLogDisp::frmLogDisp(const DeviceData& deviceData, UnitCommands& commands, LogCollectionWatch& collection,
+                       QWidget* parent)
+    : QWidget(parent), m_data(deviceData), m_commands(commands), m_collection(collection) {
     Form_Load();
 }
 
@@ -254,8 +261,6 @@ void frmLogDisp::Form_Load() {
             }
         }
     });
-    m_data.LogWaitTicks = 0;
-    m_data.LogRetryCount = 0;
 
     connect(m_cmdLogInport, &QPushButton::clicked, this, &frmLogDisp::cmdLogInport_Click);
     connect(m_cmdLogDelete, &QPushButton::clicked, this, &frmLogDisp::cmdLogDelete_Click);
@@ -278,11 +283,19 @@ void frmLogDisp::SSTab1_Click(int tab) {
     if (tab < 0 || tab >= kLogTabCount) {
         return;
     }
-    m_cmdLogDelete->setVisible(LogClearCodeForTab(tab) != 0);
-    FillLogGrid(tab, LogRecordCountForTab(tab));
+    const LogCodes& codes = CodesOf(kLogTabKinds[static_cast<std::size_t>(tab)]);
+    m_cmdLogDelete->setVisible(codes.clear != 0);
+    FillLogGrid(tab, codes.records);
 }
 
-void frmLogDisp::cmdLogInport_Click() { m_collection.StartOrAbort(SelectedTab()); }
+void frmLogDisp::cmdLogInport_Click() {
+    // A refusal shows nothing: while a failure's message is up there is nothing to start or abort.
+    if (m_collection.Running()) {
+        (void)m_commands.AbortCollection();
+    } else if (const std::optional<LogKind> kind = LogKindOfTab(SelectedTab())) {
+        (void)m_commands.StartCollection(*kind);
+    }
+}
 
 void frmLogDisp::tmrComLog_Timer() { m_collection.SupervisionTick(); }
 
@@ -290,8 +303,8 @@ void frmLogDisp::cmdLogDelete_Click() {
     if (m_collection.Running()) {
         return;
     }
-    const int tab = SelectedTab();
-    if (LogClearCodeForTab(tab) == 0) {
+    const std::optional<LogKind> kind = LogKindOfTab(SelectedTab());
+    if (!kind || CodesOf(*kind).clear == 0) {
         return;
     }
     const std::int16_t answer =
@@ -299,7 +312,8 @@ void frmLogDisp::cmdLogDelete_Click() {
     if (answer == kDlgCancel) {
         return;
     }
-    m_collection.RequestClear(tab);
+    // Placed OFF LINE too, as it always was.
+    (void)m_commands.ClearLog(*kind);
 }
 
 // --- grids ---
@@ -479,7 +493,8 @@ QString frmLogDisp::ProposedFileName(int tab) const {
     if (tab < 0 || tab >= kLogTabCount) {
         return {};
     }
-    return m_today().toString(QStringLiteral("yyyyMMdd")) + QString::fromUtf8(kFileSuffixes[tab]);
+    return m_today().toString(QStringLiteral("yyyyMMdd")) + u'_' +
+           QString::fromUtf8(CodesOf(kLogTabKinds[static_cast<std::size_t>(tab)]).fileName);
 }
 
 std::vector<std::string> frmLogDisp::exportLines(int tab, int count) const {
@@ -491,7 +506,8 @@ std::vector<std::string> frmLogDisp::exportLines(int tab, int count) const {
             lines.push_back(
                 (GridCell(tab, i, 0) + u',' + GridCell(tab, i, 1) + u',' + GridCell(tab, i, 2)).toStdString());
         } else {
-            lines.push_back(ExportLogLine(LogStoreLine(tab, i), tab, OvgrColumnShown(tab)));
+            lines.push_back(
+                ExportLogLine(LogStoreLine(tab, i), kLogTabKinds[static_cast<std::size_t>(tab)], OvgrColumnShown(tab)));
         }
     }
     return lines;
@@ -510,7 +526,7 @@ void frmLogDisp::cmdLogExport_Click() {
     if (tab < 0 || tab >= kLogTabCount || GridRows(tab) < 2) {
         return;
     }
-    const int count = LogRecordCountForTab(tab);
+    const int count = CodesOf(kLogTabKinds[static_cast<std::size_t>(tab)]).records;
     // A grid with rows but without a collected log behind it would give a file of empty lines.
     const std::vector<std::string> lines = exportLines(tab, count);
     if (std::ranges::none_of(lines, hasContent)) {
@@ -542,30 +558,31 @@ void frmLogDisp::cmdLogExport_Click() {
 
 // --- the collection's view ---
 
-void frmLogDisp::ShowProgress(const std::string& text) {
-    m_lblLogNo->setText(fromUtf8(text));
+void frmLogDisp::ShowProgress(const LogProgress& progress) {
     // The label names the record being asked for; the bar shows how far that is along the log.
-    if (!text.empty() && m_collection.Running()) {
-        m_prgLogNo->setValue(m_data.SendData[0]);
-    }
+    m_lblLogNo->setText(LogProgressCaption(progress));
+    m_prgLogNo->setValue(progress.record);
 }
 
-void frmLogDisp::SetSupervisionRunning(bool running) {
-    if (running) {
+void frmLogDisp::ClearProgress() { m_lblLogNo->setText(QString()); }
+
+void frmLogDisp::SetSupervision(Supervision state) {
+    if (state == Supervision::Running) {
         m_tmrComLog->start();
     } else {
         m_tmrComLog->stop();
     }
 }
 
-void frmLogDisp::CollectionStarted(int tab) {
+void frmLogDisp::CollectionStarted(LogKind kind) {
+    const int tab = TabOfLog(kind);
     m_sstab1->setEnabled(false);
     m_cmdLogInport->setText(QString::fromUtf8(kAbortCaption));
     emptyGrid(tab);
     setGridRows(tab, kRowsWhileCollecting[tab]);
     m_cmdLogDelete->setEnabled(false);
     m_cmdLogExport->setEnabled(false);
-    m_prgLogNo->setRange(0, LogRecordCountForTab(tab));
+    m_prgLogNo->setRange(0, CodesOf(kind).records);
     m_prgLogNo->setValue(0);
     m_prgLogNo->show();
 }
@@ -579,14 +596,12 @@ void frmLogDisp::CollectionEnded() {
     m_prgLogNo->hide();
 }
 
-void frmLogDisp::CollectionCompleted(int tab, int recordCount) {
-    if (tab < 0 || tab >= kLogTabCount) {
-        return;
-    }
+void frmLogDisp::CollectionCompleted(LogKind kind, int recordCount) {
+    const int tab = TabOfLog(kind);
     m_logStore[static_cast<std::size_t>(tab)] = m_data.LogLines;
     FillLogGrid(tab, recordCount);
     if (m_sessionLogs != nullptr) {
-        m_sessionLogs->Keep(tab, m_data.LogLines, recordCount, OvgrColumnShown(tab));
+        m_sessionLogs->Keep(kind, m_data.LogLines, recordCount, OvgrColumnShown(tab));
     }
 }
 

@@ -1,6 +1,7 @@
-// The log screen: commands and watches the link's collection of the unit's three logs (link/log_collection),
-// shows each log in the grid of its tab, asks the unit to clear a log and saves a log as a code page 932 CSV
-// file. It keeps the last complete collection of each log while it is open.
+// The log screen: starts and aborts the link's collection of the unit's three logs through the link's
+// commands and watches it (link/log_collection), shows each log in the grid of its tab, asks the unit to
+// clear a log and saves a log as a code page 932 CSV file. It keeps the last complete collection of each log
+// while it is open. It reads the device data and never writes it.
 //
 // Grids: row 0 of a log's table is the grid's horizontal header (so it stays in view while the records
 // scroll); GridRows counts it, so a grid reads 1 row when the window opens, 101 or 11 when filled.
@@ -9,16 +10,20 @@
 #include <QDate>
 #include <QString>
 #include <QWidget>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/collected_logs.h"
 #include "data/csv_export.h"
 #include "data/device_data.h"
+#include "data/protocol_codes.h"
 #include "link/log_collection.h"
+#include "link/unit_commands.h"
 
 class QLabel;
 class QProgressBar;
@@ -29,11 +34,35 @@ class QTimer;
 
 namespace tessarin {
 
-class UnitLink;
-
 inline constexpr const char* kLogDispCaption = "ログ表示";
 inline constexpr int kLogTabCount = 3;
 inline constexpr const char* kLogTabCaptions[kLogTabCount] = {"微地絡ログ", "装置状態ログ", "ＯＶＧＲログ"};
+
+// The window's tabs, one per log in this order: the one place where a tab's number stands for a log.
+inline constexpr int kTabMinorFault = 0;
+inline constexpr int kTabDeviceState = 1;
+inline constexpr int kTabOvgr = 2;
+inline constexpr std::array<LogKind, kLogTabCount> kLogTabKinds = {LogKind::MinorFault, LogKind::DeviceState,
+                                                                   LogKind::Ovgr};
+// The log of a tab, nullopt for a number that is no tab.
+constexpr std::optional<LogKind> LogKindOfTab(int tab) {
+    if (tab < 0 || tab >= kLogTabCount) {
+        return std::nullopt;
+    }
+    return kLogTabKinds[static_cast<std::size_t>(tab)];
+}
+// The tab of a log: every log has one.
+static_assert(kLogTabCount == kLogKindCount);
+constexpr int TabOfLog(LogKind kind) {
+    return static_cast<int>(std::ranges::find(kLogTabKinds, kind) - kLogTabKinds.begin());
+}
+
+// The collection's texts: the progress line while records are awaited, and the failure's message.
+inline constexpr const char* kLogProgressPrefix = "ログNo：";
+inline constexpr const char* kLogFailureText = "ログ収集に失敗しました。";
+inline constexpr const char* kLogFailureTitle = "ログ収集エラー";
+// "ログNo：5", or "ログNo：5-2" once record 5 has been re-sent twice.
+QString LogProgressCaption(const LogProgress& progress);
 
 class frmLogDisp : public QWidget, private LogCollectionView {
     Q_OBJECT
@@ -47,9 +76,10 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     using Notice = std::function<void(const QString& title, const QString& text)>;
     using Today = std::function<QDate()>;
 
-    // Form_Load. `link` supplies the device data and the collection, which this window watches from now on;
-    // it must outlive the window.
-    explicit frmLogDisp(UnitLink& link, QWidget* parent = nullptr);
+    // Form_Load. The window reads `deviceData`, starts, aborts and clears through `commands`, and watches
+    // `collection` from now on; all three must outlive it.
+    frmLogDisp(const DeviceData& deviceData, UnitCommands& commands, LogCollectionWatch& collection,
+               QWidget* parent = nullptr);
     ~frmLogDisp() override;
     frmLogDisp(const frmLogDisp&) = delete;
     frmLogDisp& operator=(const frmLogDisp&) = delete;
@@ -104,18 +134,20 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     std::vector<std::string> exportLines(int tab, int count) const;
 
     // LogCollectionView
-    void ShowProgress(const std::string& text) override;
-    void SetSupervisionRunning(bool running) override;
-    void CollectionStarted(int tab) override;
+    void ShowProgress(const LogProgress& progress) override;
+    void ClearProgress() override;
+    void SetSupervision(Supervision state) override;
+    void CollectionStarted(LogKind kind) override;
     void CollectionEnded() override;
-    void CollectionCompleted(int tab, int recordCount) override;
+    void CollectionCompleted(LogKind kind, int recordCount) override;
     void CollectionFailed() override;
     // The failure's message, shown once the tick that failed has returned; closing it winds the collection
     // down.
     void showFailure();
 
-    DeviceData& m_data;
-    LogCollection& m_collection;
+    const DeviceData& m_data;
+    UnitCommands& m_commands;
+    LogCollectionWatch& m_collection;
 
     SaveDialog m_saveDialog;
     Confirm m_confirm;

@@ -221,7 +221,7 @@ void frmMidMain::mnuLogDisp_Click() {
     if (logBusy()) {
         return;
     }
-    auto* window = new frmLogDisp(Link());
+    auto* window = new frmLogDisp(Data(), Link().Commands(), Link().Collection());
     window->SetSessionLogs(&m_sessionLogs);
     openChild(window);
 }

@@ -520,6 +520,8 @@ bool frmUnitSetting::placedOrSay(CommandResult result) {
             stopCheckSaying(
                 QStringLiteral("ログ収集中または送信待ちのため送信しません。しばらくしてから押してください。"));
             return false;
+        case CommandResult::NotApplicable:  // a write or initialise always applies
+            return false;
     }
     return false;
 }

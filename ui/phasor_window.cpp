@@ -389,7 +389,7 @@ void frmPhasor::ShowAnswer(const NowValueRecord& now) {
 
     std::vector<LogLinePoint> points;
     std::vector<std::string> lines;
-    if (const CollectedLog* log = m_logs != nullptr ? m_logs->Collected(kTabMinorFault) : nullptr) {
+    if (const CollectedLog* log = m_logs != nullptr ? m_logs->Collected(LogKind::MinorFault) : nullptr) {
         for (int i = 1; i <= log->recordCount; ++i) {
             const std::string& line = log->lines[static_cast<std::size_t>(i)];
             const std::optional<LogLinePoint> point = MinorFaultLinePoint(line);

@@ -298,14 +298,15 @@ void nowValueSection(ReportCanvas& canvas, const VisitReportFacts& facts) {
 
 void logSection(ReportCanvas& canvas, const VisitReportFacts& facts, int tab) {
     const QString caption = QString::fromUtf8(kLogTabCaptions[tab]);
-    const CollectedLog* log = facts.logs == nullptr ? nullptr : facts.logs->Collected(tab);
+    const LogKind kind = kLogTabKinds[static_cast<std::size_t>(tab)];
+    const CollectedLog* log = facts.logs == nullptr ? nullptr : facts.logs->Collected(kind);
     heading(canvas, caption);
     if (log == nullptr) {
         canvas.Line(QString::fromUtf8(kNotCollected), UiFont(kBodyPt));
         canvas.Advance(kSectionGap);
         return;
     }
-    const std::vector<std::vector<std::string>> rows = LogTableRows(*log, tab);
+    const std::vector<std::vector<std::string>> rows = LogTableRows(*log, kind);
     Table table;
     table.caption = caption;
     table.alignment = Qt::AlignRight;  // as the grid shows them

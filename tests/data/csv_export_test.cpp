@@ -25,7 +25,7 @@ constexpr const char* kOvgrRecord =
     "3,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,無,有,動作,2,1,有,-45°～135°,128,0,0,0,8";
 
 struct ExportCase {
-    int tab;
+    LogKind kind;
     bool ovgrShown;
     std::string store;
     const char* exported;
@@ -35,36 +35,37 @@ class ExportLines : public ::testing::TestWithParam<ExportCase> {};
 
 TEST_P(ExportLines, ShownColumnsOnly) {
     const ExportCase& c = GetParam();
-    EXPECT_EQ(ExportLogLine(c.store, c.tab, c.ovgrShown), c.exported);
+    EXPECT_EQ(ExportLogLine(c.store, c.kind, c.ovgrShown), c.exported);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ExportLines,
     ::testing::Values(
-        ExportCase{kTabMinorFault, true, kMinorFaultRecord,
+        ExportCase{LogKind::MinorFault, true, kMinorFaultRecord,
                    "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,無,-60°～120°"},
-        ExportCase{kTabMinorFault, false, kMinorFaultRecord,
+        ExportCase{LogKind::MinorFault, false, kMinorFaultRecord,
                    "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,-60°～120°"},
-        ExportCase{kTabOvgr, true, kOvgrRecord,
+        ExportCase{LogKind::Ovgr, true, kOvgrRecord,
                    "3,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,無,有,動作,1,有,-45°～135°"},
-        ExportCase{kTabOvgr, false, kOvgrRecord,
+        ExportCase{LogKind::Ovgr, false, kOvgrRecord,
                    "3,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,無,有,動作,1,-45°～135°"},
-        ExportCase{kTabMinorFault, true, std::string(LogHeaderLine(kTabMinorFault)),
+        ExportCase{LogKind::MinorFault, true, std::string(LogHeaderLine(LogKind::MinorFault)),
                    "ログ№,状態,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,ＩＯ判定,位相判定,"
                    "Ｉ０レンジ,OVGR,位相設定"},
-        ExportCase{kTabMinorFault, false, std::string(LogHeaderLine(kTabMinorFault)),
+        ExportCase{LogKind::MinorFault, false, std::string(LogHeaderLine(LogKind::MinorFault)),
                    "ログ№,状態,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,ＩＯ判定,位相判定,"
                    "Ｉ０レンジ,位相設定"},
-        ExportCase{kTabOvgr, true, std::string(LogHeaderLine(kTabOvgr)),
+        ExportCase{LogKind::Ovgr, true, std::string(LogHeaderLine(LogKind::Ovgr)),
                    "ログ№,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,ＩＯ判定,位相判定,"
                    "Ｉ０レンジ,OVGR,位相設定"},
-        ExportCase{kTabMinorFault, true, "5,検出,データ無し", "5,検出,データ無し"},
-        ExportCase{kTabOvgr, false, "5,データ無し", "5,データ無し"}, ExportCase{kTabOvgr, true, "", ""},
-        ExportCase{kTabMinorFault, true, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19",
+        ExportCase{LogKind::MinorFault, true, "5,検出,データ無し", "5,検出,データ無し"},
+        ExportCase{LogKind::Ovgr, false, "5,データ無し", "5,データ無し"}, ExportCase{LogKind::Ovgr, true, "", ""},
+        ExportCase{LogKind::MinorFault, true, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19",
                    "0,1,2,3,4,5,6,7,8,9,10,12,13,14"},
-        ExportCase{kTabOvgr, true, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18", "0,1,2,3,4,5,6,7,8,9,11,12,13"},
-        ExportCase{kTabOvgr, false, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18", "0,1,2,3,4,5,6,7,8,9,11,13"},
-        ExportCase{kTabDeviceState, true, "2,データ無し", "2,データ無し"}));
+        ExportCase{LogKind::Ovgr, true, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18",
+                   "0,1,2,3,4,5,6,7,8,9,11,12,13"},
+        ExportCase{LogKind::Ovgr, false, "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18", "0,1,2,3,4,5,6,7,8,9,11,13"},
+        ExportCase{LogKind::DeviceState, true, "2,データ無し", "2,データ無し"}));
 
 TEST(DeviceStateText, LaterTextsWin) {
     struct Case {
@@ -163,8 +164,9 @@ std::string pythonCp932Hex(const fs::path& utf8File) {
 }
 
 TEST_F(CsvFiles, AgreesWithAnIndependentCp932Codec) {
-    const std::string text = std::string("№～―－°,") + std::string(LogHeaderLine(kTabMinorFault)) + "\r\n" +
-                             std::string(LogHeaderLine(kTabDeviceState)) + "," + std::string(LogHeaderLine(kTabOvgr)) +
+    const std::string text = std::string("№～―－°,") + std::string(LogHeaderLine(LogKind::MinorFault)) + "\r\n" +
+                             std::string(LogHeaderLine(LogKind::DeviceState)) + "," +
+                             std::string(LogHeaderLine(LogKind::Ovgr)) +
                              ",データ無し,検出,確定,計測不可,有,無,動作,不動作域,停電検出,電源検出,自己診断復帰,"
                              "自己診断異常,ＣＰＵリスタート,2012年03月05日14時07分,20--/--/-- --:--,*OVER*\r\n";
     writeAll(m_dir / "utf8.txt", text);

@@ -62,8 +62,8 @@ TEST(Cp932GoldenBytes, SingleCharacters) {
 }
 
 TEST(Cp932GoldenBytes, HeaderAndRecordLines) {
-    const std::string header = ExportLogLine(LogHeaderLine(kTabMinorFault), kTabMinorFault, true);
-    const std::string record = ExportLogLine(kStoredRecord, kTabMinorFault, true);
+    const std::string header = ExportLogLine(LogHeaderLine(LogKind::MinorFault), LogKind::MinorFault, true);
+    const std::string record = ExportLogLine(kStoredRecord, LogKind::MinorFault, true);
     EXPECT_EQ(hexOf(EncodeCp932(header)), kHeaderBytes);
     EXPECT_EQ(hexOf(EncodeCp932(record)), kRecordBytes);
 }
@@ -73,8 +73,8 @@ TEST(Cp932GoldenBytes, SavedFileHoldsTheLinesWithCrLf) {
     const fs::path dir = fs::temp_directory_path() / ("tessarin-golden-" + std::to_string(random()));
     fs::create_directories(dir);
     const fs::path target = dir / "20120305_bichiraku";
-    const std::vector<std::string> lines{ExportLogLine(LogHeaderLine(kTabMinorFault), kTabMinorFault, true),
-                                         ExportLogLine(kStoredRecord, kTabMinorFault, true)};
+    const std::vector<std::string> lines{ExportLogLine(LogHeaderLine(LogKind::MinorFault), LogKind::MinorFault, true),
+                                         ExportLogLine(kStoredRecord, LogKind::MinorFault, true)};
     EXPECT_EQ(WriteCsvFile(target, lines), CsvWriteStatus::Ok);
     std::string bytes;
     {

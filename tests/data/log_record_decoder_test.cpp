@@ -13,8 +13,8 @@ namespace tessarin {
 namespace {
 
 // Decodes a log record response (command A1h, data bytes d0..d15) and stores its line as a collection would.
-void receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, int tab) {
-    if (std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, payload), tab)) {
+void receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, LogKind kind) {
+    if (std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, payload), kind)) {
         data.LogLines[static_cast<std::size_t>(record->number)] = record->line;
     }
 }
@@ -27,14 +27,14 @@ std::vector<std::uint8_t> exampleRecord(std::uint8_t number) {
 TEST(LogRecordDecoder, WorkedExample) {
     DeviceData data;
     data.LogReqCode = 4;
-    receiveRecord(data, exampleRecord(1), kTabMinorFault);
+    receiveRecord(data, exampleRecord(1), LogKind::MinorFault);
     EXPECT_EQ(data.LogLines[1],
               "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0");
 }
 
 TEST(LogRecordDecoder, WorkedExampleNumbers) {
     const std::optional<LogRecordLine> record =
-        DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(1)), kTabMinorFault);
+        DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(1)), LogKind::MinorFault);
     ASSERT_TRUE(record && record->numbers);
     const LogRecordNumbers& n = *record->numbers;
     EXPECT_EQ(n.measured.v0Tenths, 456U);
@@ -58,7 +58,7 @@ TEST(LogRecordDecoder, WorkedExampleNumbers) {
 
 struct LineCase {
     const char* name;
-    int tab;
+    LogKind kind;
     std::vector<std::uint8_t> payload;
     const char* line;
 };
@@ -69,11 +69,11 @@ TEST_P(LogRecordLines, Line) {
     const LineCase& c = GetParam();
     DeviceData data;
     data.LogReqCode = 4;
-    receiveRecord(data, c.payload, c.tab);
+    receiveRecord(data, c.payload, c.kind);
     EXPECT_EQ(data.LogLines[c.payload[0]], c.line);
 
     // The numbers agree with the line: present exactly when it has measurements, the same *OVER* and phase.
-    const std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, c.payload), c.tab);
+    const std::optional<LogRecordLine> record = DecodeLogRecord(test::ResponseFrame(0xA1, c.payload), c.kind);
     ASSERT_TRUE(record);
     const std::string line = c.line;
     ASSERT_EQ(record->numbers.has_value(), line.find("データ無し") == std::string::npos);
@@ -90,61 +90,86 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LogRecordLines,
     ::testing::Values(
         LineCase{"EmptySlotKeepsState",
-                 kTabMinorFault,
+                 LogKind::MinorFault,
                  {7, 1, 2, 3, 4, 5, 6, 60, 0xFF, 1, 1, 1, 1, 0xFF, 10, 0xFF},
                  "7,検出,データ無し"},
-        LineCase{
-            "EmptySlotOtherLog", kTabDeviceState, {7, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 10, 0}, "7,データ無し"},
+        LineCase{"EmptySlotOtherLog",
+                 LogKind::DeviceState,
+                 {7, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 10, 0},
+                 "7,データ無し"},
         LineCase{"PlaceholderDateAndRanges",
-                 kTabMinorFault,
+                 LogKind::MinorFault,
                  {13, 0x04, 0xD2, 0x03, 0xE8, 0x01, 0xC7, 50, 13, 0, 0, 0, 0, 0x0F, 0, 0x00},
                  "13,―,20--/--/-- --:--,123.4V,0.1A,45°,50Hz,無,無,無,不動作域,2,2,有,-45°～135°,0,0,0,0,0"},
         LineCase{"Over",
-                 kTabOvgr,
+                 LogKind::Ovgr,
                  {2, 0x05, 0x0F, 0x04, 0x1A, 0x00, 0x64, 60, 26, 12, 31, 23, 59, 0x00, 5, 0x00},
                  "2,2026年12月31日23時59分,*OVER*,*OVER*,10°,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0"},
         LineCase{"ShortestForms",
-                 kTabOvgr,
+                 LogKind::Ovgr,
                  {3, 0x00, 0x78, 0x00, 0x00, 0x07, 0xD5, 60, 0, 1, 2, 3, 4, 0x00, 0, 0x00},
                  "3,2000年01月02日03時04分,12V,0A,**,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0"},
         LineCase{"I0Raw125PassesThePhaseTest",
-                 kTabOvgr,
+                 LogKind::Ovgr,
                  {4, 0x01, 0x2C, 0x00, 0x7D, 0x07, 0xD5, 60, 1, 1, 1, 1, 1, 0x00, 0, 0x00},
                  "4,2001年01月01日01時01分,30V,0.013A,計測不可,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0"},
         LineCase{"I0Raw124FailsIt",
-                 kTabOvgr,
+                 LogKind::Ovgr,
                  {4, 0x01, 0x2C, 0x00, 0x7C, 0xFE, 0x0C, 60, 1, 1, 1, 1, 1, 0x00, 0, 0x00},
                  "4,2001年01月01日01時01分,30V,0.012A,**,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0"},
         LineCase{"NegativePhaseAndV0Below300",
-                 kTabOvgr,
+                 LogKind::Ovgr,
                  {5, 0x01, 0x2B, 0x00, 0x82, 0xFE, 0x0C, 60, 1, 1, 1, 1, 1, 0x00, 0, 0x00},
                  "5,2001年01月01日01時01分,29.9V,0.013A,**,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0"},
         LineCase{"DeviceStateValues",
-                 kTabDeviceState,
+                 LogKind::DeviceState,
                  {6, 0x01, 0x2C, 0x00, 0x82, 0xFE, 0x0C, 60, 1, 1, 1, 1, 1, 0x00, 0, 0xA8},
                  "6,2001年01月01日01時01分,30V,0.013A,-50°,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,128,0,32,0,8"},
         LineCase{"AllStateValues",
-                 kTabDeviceState,
+                 LogKind::DeviceState,
                  {8, 0, 0, 0, 0, 0, 0, 60, 1, 1, 1, 1, 1, 0x00, 0, 0xFF},
                  "8,2001年01月01日01時01分,0V,0A,**,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,128,64,32,16,8"}),
     [](const ::testing::TestParamInfo<LineCase>& param) { return std::string(param.param.name); });
 
 TEST(LogRecordDecoder, RecordNumbersWithoutALineHaveNone) {
     for (const std::uint8_t number : {std::uint8_t{0}, std::uint8_t{101}, std::uint8_t{255}}) {
-        EXPECT_FALSE(DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(number)), kTabMinorFault).has_value())
+        EXPECT_FALSE(DecodeLogRecord(test::ResponseFrame(0xA1, exampleRecord(number)), LogKind::MinorFault).has_value())
             << int{number};
     }
 }
 
 TEST(LogRecordDecoder, HeaderLinesMatchTheirLogs) {
-    EXPECT_EQ(LogHeaderLine(kTabDeviceState), "ログ№,発生日時,装置状態");
-    EXPECT_EQ(LogHeaderLine(kTabMinorFault),
+    EXPECT_EQ(LogHeaderLine(LogKind::DeviceState), "ログ№,発生日時,装置状態");
+    EXPECT_EQ(LogHeaderLine(LogKind::MinorFault),
               "ログ№,状態,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,ＩＯ判定,位相判定, "
               ",Ｉ０レンジ,OVGR,位相設定");
-    EXPECT_EQ(LogHeaderLine(kTabOvgr),
+    EXPECT_EQ(LogHeaderLine(LogKind::Ovgr),
               "ログ№,発生日時,Ｖ０計測値,Ｉ０計測値,位相計測値,周波数,電源電圧,Ｖ０判定,ＩＯ判定,位相判定, "
               ",Ｉ０レンジ,OVGR,位相設定");
-    EXPECT_EQ(LogHeaderLine(3), "");
+}
+
+// The protocol's numbers of each log, written out once more by hand: the record answer each request is
+// answered in, as the unit sends it, and the requests that name no log.
+TEST(LogCodes, RequestAnswerClearAndRecordsOfEachLog) {
+    struct Expected {
+        LogKind kind;
+        std::uint8_t request, answer, clear;
+        int records;
+    };
+    for (const Expected& e :
+         {Expected{LogKind::MinorFault, 0x04, 0xA1, 0x01, 100}, Expected{LogKind::DeviceState, 0x06, 0xA3, 0x00, 10},
+          Expected{LogKind::Ovgr, 0x05, 0xA2, 0x02, 10}}) {
+        const LogCodes& codes = CodesOf(e.kind);
+        EXPECT_EQ(codes.kind, e.kind);
+        EXPECT_EQ(codes.request, e.request);
+        EXPECT_EQ(codes.answer, e.answer);
+        EXPECT_EQ(codes.clear, e.clear);
+        EXPECT_EQ(codes.records, e.records);
+        EXPECT_EQ(LogKindOfRequest(e.request), e.kind);
+    }
+    for (const std::uint8_t other : {0x00, 0x01, 0x02, 0x03, 0x07, 0xA1, 0xFF}) {
+        EXPECT_EQ(LogKindOfRequest(other), std::nullopt) << int{other};
+    }
 }
 
 }  // namespace

@@ -145,8 +145,8 @@ class Program {
         ASSERT_TRUE(Run(10s, [&] { return m_connectTicks >= target; }));
     }
 
-    void StartCollection(int tab) {
-        m_collection.StartOrAbort(tab);
+    void StartCollection(LogKind kind) {
+        ASSERT_EQ(m_link.Commands().StartCollection(kind), CommandResult::Queued);
         m_nextSupervision = Clock::now() + kLogSupervisionInterval;
     }
 
@@ -171,19 +171,18 @@ class Program {
     long m_connectTicks = 0;
 };
 
-// The lines a collection of `tab` must end with: the unit's own records, decoded one by one.
-std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, int tab) {
-    const std::uint8_t code = LogRequestCodeForTab(tab);
-    std::vector<std::string> lines(1, std::string(LogHeaderLine(tab)));
-    for (int n = 1; n <= LogRecordCountForTab(tab); ++n) {
+// The lines a collection of the log must end with: the unit's own records, decoded one by one.
+std::vector<std::string> ExpectedLines(const sim::SimulatedUnit& unit, LogKind kind) {
+    const std::uint8_t code = CodesOf(kind).request;
+    std::vector<std::string> lines(1, std::string(LogHeaderLine(kind)));
+    for (int n = 1; n <= CodesOf(kind).records; ++n) {
         DeviceData data;
-        const Bytes frame =
-            test::ResponseFrame(static_cast<std::uint8_t>(0xA0 + code - 3), unit.LogRecordPayload(code, n));
+        const Bytes frame = test::ResponseFrame(CodesOf(kind).answer, unit.LogRecordPayload(code, n));
         std::copy(frame.begin(), frame.end(), data.RcvFrame.begin());
         data.LogReqCode = code;
         data.LogState = kLogRunning;
         data.SendData[0] = static_cast<std::uint8_t>(n);
-        TakeLogRecord(data, tab);
+        TakeLogRecord(data, kind);
         lines.push_back(data.LogLines[static_cast<std::size_t>(n)]);
     }
     return lines;
@@ -228,14 +227,14 @@ class Soak : public ::testing::Test {
 
     int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
 
-    // Runs a collection of `tab` to its end and checks how it ended: complete with the unit's own lines
+    // Runs a collection of the log `kind` to its end and checks how it ended: complete with the unit's own lines
     // when no record needed more than three re-sends, otherwise exactly one failure after the fourth
     // sending of one record and nothing asked for afterwards. `expected` pins the outcome where the faults
     // decide it.
-    void CollectAndCheck(Program& program, sim::SimulatedUnit& unit, int tab, Outcome expected) {
+    void CollectAndCheck(Program& program, sim::SimulatedUnit& unit, LogKind kind, Outcome expected) {
         const CollectionCounts before = program.View().counts;
         unit.ClearRequests();
-        program.StartCollection(tab);
+        program.StartCollection(kind);
         ASSERT_TRUE(program.Collection().Running());
         ASSERT_TRUE(program.Run(120s, [&] { return !program.Collection().Running(); })) << "the collection hangs";
 
@@ -250,15 +249,15 @@ class Soak : public ::testing::Test {
         const int failures = now.failures - before.failures;
         ASSERT_EQ(completions + static_cast<std::size_t>(failures), 1U) << "a collection ends exactly once";
 
-        const auto sendings = RecordSendings(unit, LogRequestCodeForTab(tab));
+        const auto sendings = RecordSendings(unit, CodesOf(kind).request);
         ASSERT_FALSE(sendings.empty());
         for (const auto& [record, count] : sendings) {
             EXPECT_LE(count, 1 + kLogMaxResends) << "record " << record << " sent too often";
         }
         if (completions == 1) {
             EXPECT_NE(expected, Outcome::Fails);
-            EXPECT_EQ(now.completed.back(), std::make_pair(tab, LogRecordCountForTab(tab)));
-            const auto want = ExpectedLines(unit, tab);
+            EXPECT_EQ(now.completed.back(), std::make_pair(kind, CodesOf(kind).records));
+            const auto want = ExpectedLines(unit, kind);
             for (std::size_t n = 0; n < want.size(); ++n) {
                 EXPECT_EQ(program.Data().LogLines[n], want[n]) << "line " << n;
             }
@@ -270,13 +269,13 @@ class Soak : public ::testing::Test {
                 inTurn.push_back(static_cast<int>(inTurn.size()) + 1);
             }
             EXPECT_EQ(asked, inTurn);
-            EXPECT_EQ(sendings.back().first, LogRecordCountForTab(tab));
+            EXPECT_EQ(sendings.back().first, CodesOf(kind).records);
         } else {
             EXPECT_NE(expected, Outcome::Completes);
             EXPECT_EQ(sendings.back().second, 1 + kLogMaxResends) << "failed before the fourth sending";
             // An ended collection asks for nothing more.
             program.Run(400ms);
-            EXPECT_EQ(RecordSendings(unit, LogRequestCodeForTab(tab)), sendings);
+            EXPECT_EQ(RecordSendings(unit, CodesOf(kind).request), sendings);
         }
     }
 
@@ -294,7 +293,7 @@ TEST_F(Soak, UnplugAndReplugAtRandomMomentsDuringPollsAndCollections) {
     // Warm-up: live values, one collection, one unplug and replug, so that what is measured afterwards is
     // the steady state.
     ASSERT_TRUE(program.Run(5s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
-    CollectAndCheck(program, unit, kTabOvgr, Outcome::Completes);
+    CollectAndCheck(program, unit, LogKind::Ovgr, Outcome::Completes);
     unit.Unplug();
     program.RunConnectTicks(1);
     ASSERT_TRUE(unit.Plug());
@@ -311,14 +310,14 @@ TEST_F(Soak, UnplugAndReplugAtRandomMomentsDuringPollsAndCollections) {
         SCOPED_TRACE("cycle " + std::to_string(cycle) + ", seed " + std::to_string(m_seed));
         ASSERT_EQ(program.LinkText(), kOnLine);
         const bool duringCollection = Between(0, 2) == 0;
-        const int tab = LongSoak() && Between(0, 1) == 0 ? kTabMinorFault : kTabOvgr;
+        const LogKind kind = LongSoak() && Between(0, 1) == 0 ? LogKind::MinorFault : LogKind::Ovgr;
         const CollectionCounts before = program.View().counts;
         if (duringCollection) {
             ++duringCollections;
             unit.ClearRequests();
-            program.StartCollection(tab);
+            program.StartCollection(kind);
             // Somewhere within the time the whole log takes on the wire.
-            program.Run(std::chrono::milliseconds(Between(0, tab == kTabMinorFault ? 5000 : 500)));
+            program.Run(std::chrono::milliseconds(Between(0, kind == LogKind::MinorFault ? 5000 : 500)));
         } else {
             program.Run(std::chrono::milliseconds(Between(0, 600)));
         }
@@ -370,7 +369,7 @@ TEST_F(Soak, UnplugAndReplugAtRandomMomentsDuringPollsAndCollections) {
             EXPECT_EQ(program.ConnectInterval(), kConnectIntervalNormal);
             collectionsFailed += failures;
             if (completions == 1) {
-                const auto want = ExpectedLines(unit, tab);
+                const auto want = ExpectedLines(unit, kind);
                 for (std::size_t n = 0; n < want.size(); ++n) {
                     EXPECT_EQ(program.Data().LogLines[n], want[n]) << "line " << n;
                 }
@@ -437,22 +436,23 @@ TEST_F(Soak, CollectionsUnderLineFaults) {
          {"--duplicate", "1", "--duplicate", "10"},
          Outcome::Completes},
     };
-    const std::vector<int> tabs =
-        LongSoak() ? std::vector<int>{kTabOvgr, kTabDeviceState, kTabMinorFault} : std::vector<int>{kTabOvgr};
+    const std::vector<LogKind> kinds =
+        LongSoak() ? std::vector<LogKind>{LogKind::Ovgr, LogKind::DeviceState, LogKind::MinorFault}
+                   : std::vector<LogKind>{LogKind::Ovgr};
     const int rounds = LongSoak() ? 3 : 1;
 
     sim::SimulatedUnit unit;
     ASSERT_TRUE(unit.Start());
     Program program;
     ASSERT_TRUE(program.Run(5s, [&] { return !program.Data().NowValue.FreqText.empty(); }));
-    CollectAndCheck(program, unit, kTabOvgr, Outcome::Completes);
+    CollectAndCheck(program, unit, LogKind::Ovgr, Outcome::Completes);
     const std::size_t descriptorsBefore = OpenDescriptors();
     const long residentBefore = ResidentBytes();
 
     for (int round = 0; round < rounds; ++round) {
-        for (const int tab : tabs) {
+        for (const LogKind kind : kinds) {
             for (const LineFault& fault : faults) {
-                SCOPED_TRACE(std::string(fault.name) + ", tab " + std::to_string(tab) + ", seed " +
+                SCOPED_TRACE(std::string(fault.name) + ", log " + std::to_string(static_cast<int>(kind)) + ", seed " +
                              std::to_string(m_seed));
                 // The command line first: it sets every fault it knows, the row's own among them.
                 sim::CommandLine line;
@@ -473,7 +473,7 @@ TEST_F(Soak, CollectionsUnderLineFaults) {
                 } else if (fault.drop == 0.0 && fault.corrupt == 0.0 && fault.simArgs.empty()) {
                     expected = Outcome::Completes;
                 }
-                CollectAndCheck(program, unit, tab, expected);
+                CollectAndCheck(program, unit, kind, expected);
                 if (!fault.simArgs.empty()) {
                     EXPECT_GT(program.Link().Counters().recordsStray, strayBefore) << "the other answers are counted";
                 }

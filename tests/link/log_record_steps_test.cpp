@@ -19,7 +19,7 @@ std::uint8_t ownCode(std::uint8_t logReqCode) { return static_cast<std::uint8_t>
 
 // Puts a log record response (command `code`, data bytes d0..d15) into RcvFrame and takes it in; true when
 // it was taken.
-bool receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, int tab, std::uint8_t code) {
+bool receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, LogKind kind, std::uint8_t code) {
     data.RcvFrame[0] = 0xFF;
     data.RcvFrame[1] = code;
     data.RcvFrame[2] = static_cast<std::uint8_t>(payload.size() + 5);
@@ -28,7 +28,7 @@ bool receiveRecord(DeviceData& data, const std::vector<std::uint8_t>& payload, i
     }
     data.RcvFrame[3 + payload.size()] = 0xCC;
     data.RcvLast = static_cast<std::int16_t>(payload.size() + 4);
-    return TakeLogRecord(data, tab);
+    return TakeLogRecord(data, kind);
 }
 
 // A running collection of the log `logReqCode` names, with record `requested` on the wire and a wait and
@@ -63,7 +63,7 @@ class LogRecordSteps : public ::testing::TestWithParam<StepCase> {};
 TEST_P(LogRecordSteps, AdvancesOrEnds) {
     const StepCase& c = GetParam();
     DeviceData data = awaiting(c.logReqCode, c.requested);
-    EXPECT_TRUE(receiveRecord(data, exampleRecord(c.number), kTabMinorFault, ownCode(c.logReqCode)));
+    EXPECT_TRUE(receiveRecord(data, exampleRecord(c.number), LogKind::MinorFault, ownCode(c.logReqCode)));
     EXPECT_THAT(data.LogLines[c.number], ::testing::StartsWith(std::to_string(c.number) + ","));
     EXPECT_EQ(data.ReqCode, c.reqCode);
     EXPECT_EQ(data.LogState, c.logState);
@@ -95,10 +95,10 @@ class StrayAnswers : public ::testing::TestWithParam<StrayCase> {};
 TEST_P(StrayAnswers, ChangeNothing) {
     const StrayCase& c = GetParam();
     DeviceData data = awaiting(c.logReqCode, c.requested);
-    data.LogLines[0] = std::string(LogHeaderLine(kTabMinorFault));
+    data.LogLines[0] = std::string(LogHeaderLine(LogKind::MinorFault));
     data.LogLines[3] = "3,earlier";
-    EXPECT_FALSE(receiveRecord(data, exampleRecord(c.number), kTabMinorFault, c.code));
-    EXPECT_EQ(data.LogLines[0], LogHeaderLine(kTabMinorFault));
+    EXPECT_FALSE(receiveRecord(data, exampleRecord(c.number), LogKind::MinorFault, c.code));
+    EXPECT_EQ(data.LogLines[0], LogHeaderLine(LogKind::MinorFault));
     for (std::size_t i = 1; i < kLogLineCount; ++i) {
         EXPECT_EQ(data.LogLines[i], i == 3 ? "3,earlier" : "") << i;
     }

@@ -396,7 +396,7 @@ TEST_F(UnitLinkTest, ReceiveWakeReadsWhateverIsAwaited) {
 TEST_F(UnitLinkTest, RecordRequestsLeaveAtConnectTicks) {
     PlugIn(0, 5);
     ConnectTicks(5);
-    m_link->SetLogRecordHandler([this] { TakeLogRecord(Data(), 1); });
+    m_link->SetLogRecordHandler([this] { TakeLogRecord(Data(), LogKind::DeviceState); });
     Data().LogReqCode = kReqDeviceStateRecord;
     Data().LogState = kLogRunning;
     Data().SendData[0] = 1;

@@ -53,7 +53,7 @@ class WireTrace {
         }
         m_link->Data().ReqCode = kReqWriteSettings;
         Steps(700);
-        m_collection->StartOrAbort(kTabDeviceState);
+        EXPECT_EQ(m_link->Commands().StartCollection(LogKind::DeviceState), CommandResult::Queued);
         for (int t = 0; t < 5000 && m_collection->Running(); t += 10) {
             Steps(10);
         }

@@ -45,7 +45,8 @@ class LogDispE2e : public ::testing::Test {
         // The OVGR tab is offered only once the unit has said it has the function.
         ASSERT_TRUE(
             QTest::qWaitFor([this] { return m_window->Data().NowValue.OvgrModeText == "機能あり"; }, kPatienceMs));
-        m_screen = std::make_unique<frmLogDisp>(m_window->Link());
+        m_screen = std::make_unique<frmLogDisp>(m_window->Link().Data(), m_window->Link().Commands(),
+                                                m_window->Link().Collection());
         m_screen->SetNotice([this](const QString& title, const QString& text) {
             m_notices.emplace_back(title, text);
             m_busyAtNotice = m_window->Data().LogBusy;

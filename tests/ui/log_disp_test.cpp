@@ -25,6 +25,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,11 @@
 
 namespace tessarin::test {
 namespace {
+
+// The window reads the device data and changes what is sent only through the commands: it is made from a
+// const device data, and no longer from the whole link.
+static_assert(std::is_constructible_v<frmLogDisp, const DeviceData&, UnitCommands&, LogCollectionWatch&>);
+static_assert(!std::is_constructible_v<frmLogDisp, UnitLink&>);
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -120,7 +126,7 @@ class LogDispTest : public ::testing::Test {
     // Opens the window with the unit reporting `ovgrMode`.
     void Open(const char* ovgrMode = "機能あり") {
         m_link->Data().NowValue.OvgrModeText = ovgrMode;
-        m_screen = std::make_unique<frmLogDisp>(*m_link);
+        m_screen = std::make_unique<frmLogDisp>(m_link->Data(), m_link->Commands(), m_link->Collection());
         m_screen->SetToday([] { return QDate(2024, 1, 15); });
         m_screen->SetNotice([this](const QString& title, const QString& text) {
             m_notices.emplace_back(title, text);
@@ -582,6 +588,24 @@ TEST_F(LogDispTest, ClearAsksFirst) {
         EXPECT_EQ(m_questions[0].second, QStringLiteral("本体内のログが消去されます。\r\nよろしいですか？"));
         EXPECT_EQ(m_link->Data().ReqCode, c.reqCode);
     }
+}
+
+// Only the collection and the commands write the shared records: opening the window, going through its tabs
+// and a clear the user cancels leave the collection's counters and the request mailbox as they were.
+TEST_F(LogDispTest, OpeningAndBrowsingWriteNothingOfTheDeviceData) {
+    m_link->Data().LogWaitTicks = 1;
+    m_link->Data().LogRetryCount = 2;
+    m_link->Data().ReqCode = kReqNone;
+    Open();
+    m_answer = 2;
+    for (const int tab : {1, 2, 0}) {
+        SelectTab(tab);
+        Click("cmdLogDelete");
+    }
+    EXPECT_EQ(m_link->Data().LogWaitTicks, 1);
+    EXPECT_EQ(m_link->Data().LogRetryCount, 2);
+    EXPECT_EQ(m_link->Data().ReqCode, kReqNone);
+    EXPECT_EQ(m_link->Data().LogBusy, 0);
 }
 
 TEST_F(LogDispTest, SaveAsksBeforeOverwriting) {

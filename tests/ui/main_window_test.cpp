@@ -85,11 +85,11 @@ TEST(MainWindow, LoadsWithCaptionSizeTimersAndOfflineStatus) {
 TEST(MainWindow, TheConnectTimerRunsAtThePaceTheLinkSays) {
     auto window = MakeFakeWindow();
     auto* connectTimer = window->findChild<QTimer*>(QStringLiteral("tmrComConnect"));
-    LogCollection& collection = window->Link().Collection();
-    collection.StartOrAbort(kTabDeviceState);
+    UnitCommands& commands = window->Link().Commands();
+    ASSERT_EQ(commands.StartCollection(LogKind::DeviceState), CommandResult::Queued);
     EXPECT_EQ(connectTimer->interval(), 10);  // set from inside the start, before the next tick
     EXPECT_TRUE(connectTimer->isActive());
-    collection.StartOrAbort(kTabDeviceState);  // aborted
+    ASSERT_EQ(commands.AbortCollection(), CommandResult::Queued);
     EXPECT_EQ(connectTimer->interval(), 100);
     EXPECT_EQ(window->Data().LogBusy, 0);
 }

@@ -115,11 +115,11 @@ TEST(PhasorWindow, StateAndReadoutsAreLabels) {
 TEST(PhasorWindow, CollectedRecordsArePointsWithTheirLines) {
     CollectedLogs logs;
     std::array<std::string, kLogLineCount> lines;
-    lines[0] = std::string(LogHeaderLine(kTabMinorFault));
+    lines[0] = std::string(LogHeaderLine(LogKind::MinorFault));
     lines[1] = "1,確定,2012年03月05日14時07分,45.6V,0.052A,63°,60Hz,有,有,有,動作,1,1,無,-60°～120°,0,0,0,0,0";
     lines[2] = "2,検出,データ無し";
     lines[3] = "3,―,20--/--/-- --:--,45.6V,0.01A,**,60Hz,無,無,無,不動作域,1,1,無,-60°～120°,0,0,0,0,0";
-    logs.Keep(kTabMinorFault, lines, 3, true);
+    logs.Keep(LogKind::MinorFault, lines, 3, true);
     frmPhasor window(&logs);
     window.ShowAnswer(answer(456, 180, PhaseShown::Angle, 450));
     PhasorDiagram& diagram = *window.Diagram();

@@ -118,7 +118,8 @@ TEST_F(WindowsUnit, AListedPortThatWillNotOpenStaysOffLineAndSaysWhy) {
 TEST_F(WindowsUnit, ALogIsCollectedAndAnUnplugMidCollectionFailsOnce) {
     // Answers are read once the first poll is out: the unit has answered one before the collection starts.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_window->Data().NowValue.FreqText.empty(); }, kPatienceMs));
-    m_screen = std::make_unique<frmLogDisp>(m_window->Link());
+    m_screen = std::make_unique<frmLogDisp>(m_window->Link().Data(), m_window->Link().Commands(),
+                                            m_window->Link().Collection());
     std::vector<QString> notices;
     int busyAtNotice = 0;
     m_screen->SetNotice([&](const QString&, const QString& text) {
