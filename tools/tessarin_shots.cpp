@@ -31,11 +31,11 @@
 #include "ui/frm_mid_main.h"
 #include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 #include "ui/phasor_window.h"
 #include "ui/trend_window.h"
-#ifdef TESSARIN_DOCTOR_SHOTS
-#include "tools/doctor_shots.h"
+#ifdef TESSARIN_DIAGNOSIS_SHOTS
+#include "tools/diagnosis_shots.h"
 #endif
 
 namespace {
@@ -330,18 +330,18 @@ int main(int argc, char** argv) {
     shooter.saveModal(QStringLiteral("09_already_running"), QString(), [] { tessarin::ShowAlreadyRunning(); });
 
     // The diagnosis window of this session: ON LINE, with the frames of the whole session behind it.
-    window.mnuLinkDoctor_Click();
-    if (auto* doctor = window.LinkDoctorWindow()) {
-        doctor->move(window.frameGeometry().right() - 600, 40);
+    window.mnuLinkDiagnosis_Click();
+    if (auto* diagnosis = window.LinkDiagnosisWindow()) {
+        diagnosis->move(window.frameGeometry().right() - 600, 40);
         settle(800);
-        shooter.save(doctor, QStringLiteral("26_doctor_session"));
-        doctor->close();
+        shooter.save(diagnosis, QStringLiteral("26_diagnosis_session"));
+        diagnosis->close();
     }
 
     window.mnuExit_Click();
-#ifdef TESSARIN_DOCTOR_SHOTS
+#ifdef TESSARIN_DIAGNOSIS_SHOTS
     window.hide();
-    if (!tessarin::ShootLinkDoctor(folder)) {
+    if (!tessarin::ShootLinkDiagnosis(folder)) {
         QTextStream(stderr) << "tessarin-shots: a diagnosis picture is missing" << Qt::endl;
         return 1;
     }

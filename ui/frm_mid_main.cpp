@@ -16,7 +16,7 @@
 #include "ui/frm_log_disp.h"
 #include "ui/frm_now_value.h"
 #include "ui/frm_unit_setting.h"
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 #include "ui/phasor_window.h"
 #include "ui/trend_window.h"
 #include "ui/twips.h"
@@ -121,7 +121,7 @@ void frmMidMain::buildMenus() {
     addItem(view, "ログ表示(&L)...", "mnuLogDisp", QKeySequence(Qt::Key_F2), &frmMidMain::mnuLogDisp_Click);
     addItem(view, "ベクトル図(&P)...", "mnuPhasor", QKeySequence(), &frmMidMain::mnuPhasor_Click);
     addItem(view, "トレンド(&T)...", "mnuTrend", QKeySequence(), &frmMidMain::mnuTrend_Click);
-    addItem(view, "通信診断(&D)...", "mnuLinkDoctor", QKeySequence(), &frmMidMain::mnuLinkDoctor_Click);
+    addItem(view, "通信診断(&D)...", "mnuLinkDiagnosis", QKeySequence(), &frmMidMain::mnuLinkDiagnosis_Click);
 
     QMenu* setting = addMenu("設定(&S)", "mnuSetting");
     addItem(setting, "微地絡設定(&E)...", "mnuUnitSetting", QKeySequence(Qt::CTRL | Qt::Key_F1),
@@ -255,15 +255,15 @@ void frmMidMain::mnuTrend_Click() {
 }
 
 // The diagnosis window only watches, so it opens during a log collection too: re-sends are worth seeing.
-void frmMidMain::mnuLinkDoctor_Click() {
-    if (m_linkDoctor == nullptr) {
-        m_linkDoctor = new frmLinkDoctor(Link(), m_driver->Doctor(), this);
-        connect(m_driver, &LinkDriver::diagnosisChanged, m_linkDoctor, &frmLinkDoctor::ShowDiagnosis);
+void frmMidMain::mnuLinkDiagnosis_Click() {
+    if (m_linkDiagnosis == nullptr) {
+        m_linkDiagnosis = new frmLinkDiagnosis(Link(), m_driver->DiagnosisTracker(), this);
+        connect(m_driver, &LinkDriver::diagnosisChanged, m_linkDiagnosis, &frmLinkDiagnosis::ShowDiagnosis);
     }
-    showToolWindow(m_linkDoctor);
+    showToolWindow(m_linkDiagnosis);
 }
 
-frmLinkDoctor* frmMidMain::LinkDoctorWindow() const { return m_linkDoctor; }
+frmLinkDiagnosis* frmMidMain::LinkDiagnosisWindow() const { return m_linkDiagnosis; }
 
 // The phasor and trend windows stand beside the frame, so that they stay open whichever screen it shows.
 void frmMidMain::showToolWindow(QWidget* window) {

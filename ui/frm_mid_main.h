@@ -29,7 +29,7 @@ class QStatusBar;
 namespace tessarin {
 
 class frmAbout;
-class frmLinkDoctor;
+class frmLinkDiagnosis;
 class frmNowValue;
 class frmPhasor;
 class frmTrend;
@@ -65,23 +65,23 @@ class frmMidMain : public QMainWindow {
     void ShowPanelPicture(int panel, const std::string& name) { m_statusBar1->ShowPanelPicture(panel, name); }
 
     // Menu commands. All but mnuExit_Click do nothing while LogBusy is 1.
-    void mnuNowValue_Click();     // 現在値表示: open the current-value screen afresh
-    void mnuLogDisp_Click();      // ログ表示: open the log screen afresh
-    void mnuUnitSetting_Click();  // 微地絡設定: open the settings screen afresh, then Value_Click_getdata
-    void mnuShortCutKey_Click();  // show or hide the shortcut-key guide
-    void mnuAbout_Click();        // show the About box, or bring the open one forward
-    void mnuExit_Click();         // close the port and end the program
-    void mnuVisitReport_Click();  // 点検記録の作成: write the visit report to a chosen PDF file
-    void mnuPhasor_Click();       // ベクトル図: open the phasor window, or bring the open one forward
-    void mnuTrend_Click();        // トレンド: open the trend window, or bring the open one forward
-    void mnuLinkDoctor_Click();   // 通信診断: open the diagnosis window, or bring the open one forward
+    void mnuNowValue_Click();       // 現在値表示: open the current-value screen afresh
+    void mnuLogDisp_Click();        // ログ表示: open the log screen afresh
+    void mnuUnitSetting_Click();    // 微地絡設定: open the settings screen afresh, then Value_Click_getdata
+    void mnuShortCutKey_Click();    // show or hide the shortcut-key guide
+    void mnuAbout_Click();          // show the About box, or bring the open one forward
+    void mnuExit_Click();           // close the port and end the program
+    void mnuVisitReport_Click();    // 点検記録の作成: write the visit report to a chosen PDF file
+    void mnuPhasor_Click();         // ベクトル図: open the phasor window, or bring the open one forward
+    void mnuTrend_Click();          // トレンド: open the trend window, or bring the open one forward
+    void mnuLinkDiagnosis_Click();  // 通信診断: open the diagnosis window, or bring the open one forward
 
     // The phasor window, nullptr while it is closed.
     frmPhasor* PhasorWindow() const;
     // The trend window, nullptr while it is closed.
     frmTrend* TrendWindow() const;
     // The diagnosis window, nullptr while it is closed.
-    frmLinkDoctor* LinkDoctorWindow() const;
+    frmLinkDiagnosis* LinkDiagnosisWindow() const;
 
     // The logs collected in this session, whichever log screen collected them.
     const CollectedLogs& SessionLogs() const { return m_sessionLogs; }
@@ -97,9 +97,9 @@ class frmMidMain : public QMainWindow {
     void SetQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
 
     // Why the link is as it is, as the link panel's tooltip says it.
-    const LinkDiagnosis& Diagnosis() const { return m_driver->Doctor().Diagnosis(); }
+    const LinkDiagnosis& Diagnosis() const { return m_driver->DiagnosisTracker().Diagnosis(); }
     // What the diagnosis was worked out from.
-    const LinkObservations& DiagnosisSeen() const { return m_driver->Doctor().Seen(); }
+    const LinkObservations& DiagnosisSeen() const { return m_driver->DiagnosisTracker().Seen(); }
     // The current values are not being refreshed: the windows showing them grey them.
     [[nodiscard]] bool ValuesStale() const { return m_driver->ValuesStale(); }
     [[nodiscard]] QDateTime LastAnswerTime() const { return m_driver->LastAnswerTime(); }
@@ -135,7 +135,7 @@ class frmMidMain : public QMainWindow {
     VisitReportDialogs m_reportDialogs;
     QPointer<frmPhasor> m_phasor;
     QPointer<frmTrend> m_trend;
-    QPointer<frmLinkDoctor> m_linkDoctor;
+    QPointer<frmLinkDiagnosis> m_linkDiagnosis;
 
     QMdiArea* m_mdiArea = nullptr;
     QStatusBar* m_stbShortCutKey = nullptr;

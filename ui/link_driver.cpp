@@ -100,7 +100,7 @@ void LinkDriver::ConnectIntervalChanged(std::chrono::milliseconds interval) { m_
 
 void LinkDriver::FrameReceived(std::span<const std::uint8_t> frame, bool valid) {
     // A bad frame, or the first good one after silence or bad ones, changes the reason.
-    if (!valid || m_doctor.Diagnosis().reason != LinkReason::OnLine) {
+    if (!valid || m_tracker.Diagnosis().reason != LinkReason::OnLine) {
         m_diagnosisStale = true;
     }
     const auto at = std::chrono::system_clock::now();
@@ -130,15 +130,15 @@ void LinkDriver::setValuesStale(bool stale) {
 
 void LinkDriver::refreshDiagnosis() {
     const std::int64_t now = m_link->Monitor().Now();
-    if (!m_diagnosisStale && (m_doctor.Diagnosis().reason == LinkReason::OnLine || now - m_diagnosedMs < 1000)) {
+    if (!m_diagnosisStale && (m_tracker.Diagnosis().reason == LinkReason::OnLine || now - m_diagnosedMs < 1000)) {
         return;
     }
     m_diagnosisStale = false;
     m_diagnosedMs = now;
-    if (!m_doctor.Refresh(*m_link, now)) {
+    if (!m_tracker.Refresh(*m_link, now)) {
         return;
     }
-    setValuesStale(tessarin::ValuesStale(m_doctor.Seen()));
+    setValuesStale(tessarin::ValuesStale(m_tracker.Seen()));
     emit diagnosisChanged();
 }
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <span>
 
-#include "link/link_doctor.h"
+#include "link/link_diagnosis_tracker.h"
 #include "link/link_events.h"
 #include "link/port_listing.h"
 #include "link/unit_link.h"
@@ -42,7 +42,7 @@ class LinkDriver : public QObject, public LinkEvents {
 
     UnitLink& Link() { return *m_link; }
     [[nodiscard]] const UnitLink& Link() const { return *m_link; }
-    const LinkDoctor& Doctor() const { return m_doctor; }
+    const LinkDiagnosisTracker& DiagnosisTracker() const { return m_tracker; }
     // The current values are not being refreshed: the windows showing them grey them.
     [[nodiscard]] bool ValuesStale() const { return m_valuesStale; }
     // When the last current-value answer came (not valid: none yet).
@@ -101,7 +101,7 @@ class LinkDriver : public QObject, public LinkEvents {
     int m_ticksAfterWake = 0;
     bool m_stopped = false;
 
-    LinkDoctor m_doctor;
+    LinkDiagnosisTracker m_tracker;
     // The diagnosis is worked out again after an event that may change it, and once a second while the
     // link is down (a permission granted, a holder gone); not at every connect tick.
     bool m_diagnosisStale = true;

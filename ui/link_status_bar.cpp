@@ -178,8 +178,8 @@ void LinkStatusBar::collectionStopped() {
 }
 
 void LinkStatusBar::showDiagnosis(const LinkDriver& driver) {
-    const LinkDoctor& doctor = driver.Doctor();
-    const QString tip = PlainToolTip(ShortExplanation(doctor.Diagnosis(), doctor.Seen()));
+    const LinkDiagnosisTracker& tracker = driver.DiagnosisTracker();
+    const QString tip = PlainToolTip(ShortExplanation(tracker.Diagnosis(), tracker.Seen()));
     QLabel* panel = m_panels[kPanelLinkText - 1];
     if (panel->toolTip() != tip) {
         panel->setToolTip(tip);

@@ -11,7 +11,7 @@
 //           last record until the grid is filled and painted; for comparison over 3 s ON LINE before
 //   windows <s> the CPU time of the program ON LINE and idle with the phasor and trend windows open for <s>
 //           seconds, and the worst paint time of each window in that time
-//   doctor <s>  the CPU time of the program ON LINE and idle with the 通信診断 window open for <s> seconds
+//   diagnosis <s> the CPU time of the program ON LINE and idle with the 通信診断 window open for <s> seconds
 // Prints "name value" lines; exit status 1 when the figure could not be taken.
 #include <time.h>
 
@@ -35,7 +35,7 @@
 #include "ui/dlg_msg_box.h"
 #include "ui/frm_log_disp.h"
 #include "ui/frm_mid_main.h"
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 #include "ui/phasor_window.h"
 #include "ui/trend_window.h"
 
@@ -44,7 +44,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Millis = std::chrono::duration<double, std::milli>;
 
-enum class Mode { Start, Memory, Stall, Windows, Doctor };
+enum class Mode { Start, Memory, Stall, Windows, Diagnosis };
 
 Mode g_mode = Mode::Start;
 Clock::time_point g_processStart;
@@ -310,19 +310,20 @@ void measureWindows() {
     });
 }
 
-void measureDoctor() {
+void measureDiagnosis() {
     whenLive([] {
         tessarin::frmMidMain* window = mainWindow();
-        window->mnuLinkDoctor_Click();
+        window->mnuLinkDiagnosis_Click();
         // Let the window fill its rows from the frames so far before the measured time begins.
         QTimer::singleShot(2000, qApp, [window] {
             const double cpuBefore = processCpuSeconds();
             const Clock::time_point before = Clock::now();
             QTimer::singleShot(g_windowSeconds * 1000, qApp, [window, cpuBefore, before] {
                 const double wall = std::chrono::duration<double>(Clock::now() - before).count();
-                print("doctor_cpu_percent", (processCpuSeconds() - cpuBefore) / wall * 100.0);
-                finish(window->LinkDoctorWindow() != nullptr && window->LinkDoctorWindow()->Model().rowCount() > 0 ? 0
-                                                                                                                   : 1);
+                print("diagnosis_cpu_percent", (processCpuSeconds() - cpuBefore) / wall * 100.0);
+                finish(window->LinkDiagnosisWindow() != nullptr && window->LinkDiagnosisWindow()->Model().rowCount() > 0
+                           ? 0
+                           : 1);
             });
         });
     });
@@ -347,8 +348,8 @@ void installProbe() {
         case Mode::Windows:
             measureWindows();
             break;
-        case Mode::Doctor:
-            measureDoctor();
+        case Mode::Diagnosis:
+            measureDiagnosis();
             break;
     }
 }
@@ -367,12 +368,12 @@ int main(int argc, char** argv) {
         g_mode = Mode::Memory;
     } else if (mode == "stall") {
         g_mode = Mode::Stall;
-    } else if ((mode == "windows" || mode == "doctor") && argc > 2) {
-        g_mode = mode == "windows" ? Mode::Windows : Mode::Doctor;
+    } else if ((mode == "windows" || mode == "diagnosis") && argc > 2) {
+        g_mode = mode == "windows" ? Mode::Windows : Mode::Diagnosis;
         g_windowSeconds = std::max(1, std::atoi(argv[2]));
     } else if (mode != "start") {
         QTextStream(stderr)
-            << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds> | doctor <seconds>"
+            << "usage: window_bench start <monotonic ns> | memory | stall | windows <seconds> | diagnosis <seconds>"
             << Qt::endl;
         return 2;
     }

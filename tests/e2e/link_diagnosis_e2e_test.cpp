@@ -1,6 +1,6 @@
 // The link diagnosis against the simulated unit over a real pseudo-terminal: each fault is made for real
 // (the adapter unplugged, a listed device that is gone, a silent or garbling unit, the device held by
-// another process, a device the user may not open), the reason the doctor gives is checked with its
+// another process, a device the user may not open), the reason the tracker gives is checked with its
 // explanation, and once the fault is removed the reason must go back to ON LINE. The link is ticked as the
 // window's timers tick it.
 //
@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "link/link_diagnosis.h"
-#include "link/link_doctor.h"
+#include "link/link_diagnosis_tracker.h"
 #include "link/recording_link_events.h"
 #include "link/unit_link.h"
 #include "sim/sim_test_support.h"
@@ -50,7 +50,7 @@ constexpr auto kConnectInterval = 100ms;
 constexpr auto kReceiveInterval = 10ms;
 constexpr auto kLimit = 10s;  // for any reason to show: generous, only a broken link reaches it
 
-// The program's link as the window holds it, with its doctor.
+// The program's link as the window holds it, with its tracker.
 struct WatchedLink {
     WatchedLink() { link.Discover(); }
     ~WatchedLink() { link.ClosePort(); }
@@ -59,7 +59,7 @@ struct WatchedLink {
     WatchedLink(WatchedLink&&) = delete;
     WatchedLink& operator=(WatchedLink&&) = delete;
 
-    // The window's two timers, with the doctor asked after every tick: runs until the doctor gives
+    // The window's two timers, with the tracker asked after every tick: runs until the tracker gives
     // `want`, or `limit` has passed. True when it gave `want`.
     bool RunUntil(LinkReason want, Clock::duration limit = kLimit) {
         const auto end = Clock::now() + limit;
@@ -71,8 +71,8 @@ struct WatchedLink {
             }
             while (link.ReceiveTick()) {
             }
-            doctor.Refresh(link, link.Monitor().Now());
-            if (doctor.Diagnosis().reason == want) {
+            tracker.Refresh(link, link.Monitor().Now());
+            if (tracker.Diagnosis().reason == want) {
                 return true;
             }
             std::this_thread::sleep_for(kReceiveInterval);
@@ -80,15 +80,15 @@ struct WatchedLink {
         return false;
     }
 
-    [[nodiscard]] const LinkObservations& Seen() const { return doctor.Seen(); }
-    [[nodiscard]] std::string Short() const { return ShortExplanation(doctor.Diagnosis(), doctor.Seen()); }
+    [[nodiscard]] const LinkObservations& Seen() const { return tracker.Seen(); }
+    [[nodiscard]] std::string Short() const { return ShortExplanation(tracker.Diagnosis(), tracker.Seen()); }
     [[nodiscard]] std::string Full() const {
-        return FullExplanation(doctor.Diagnosis(), doctor.Seen(), link.Monitor().Now());
+        return FullExplanation(tracker.Diagnosis(), tracker.Seen(), link.Monitor().Now());
     }
 
     test::RecordingLinkEvents events;
     UnitLink link{events};
-    LinkDoctor doctor;
+    LinkDiagnosisTracker tracker;
 };
 
 // Messages through a pipe: a length, then the bytes.
@@ -147,7 +147,7 @@ struct RemoteDiagnosis {
 };
 
 std::string Encode(const WatchedLink& watched) {
-    const LinkDiagnosis& diagnosis = watched.doctor.Diagnosis();
+    const LinkDiagnosis& diagnosis = watched.tracker.Diagnosis();
     const std::string parts[] = {std::to_string(static_cast<int>(diagnosis.reason)),
                                  diagnosis.fixCommand,
                                  watched.Seen().deviceGroup,
@@ -263,7 +263,7 @@ TEST_F(LinkDiagnosisE2e, UnpluggedAdapterThenPluggedBackIn) {
 
     unit.Unplug();
     ASSERT_TRUE(watched.RunUntil(LinkReason::NoAdapter)) << watched.Short();
-    EXPECT_FALSE(IsOnLine(watched.doctor.Diagnosis().reason));
+    EXPECT_FALSE(IsOnLine(watched.tracker.Diagnosis().reason));
     EXPECT_NE(watched.Short().find("USBアダプタが見つかりません"), std::string::npos) << watched.Short();
 
     ASSERT_TRUE(unit.Plug());
@@ -364,8 +364,8 @@ TEST_F(LinkDiagnosisE2e, PortHeldByAnotherProcessNamesIt) {
     EXPECT_TRUE(watched.Seen().holders.empty());
 }
 
-// Runs the program's link and doctor as `uid`/`gid` with no other groups: for every reason the parent
-// names (its number as text; "end" ends it), ticks until the doctor gives it, or for as long as any
+// Runs the program's link and tracker as `uid`/`gid` with no other groups: for every reason the parent
+// names (its number as text; "end" ends it), ticks until the tracker gives it, or for as long as any
 // reason may take, and reports the diagnosis then.
 int DiagnoseAs(uid_t uid, gid_t gid, int fromParent, int toParent) {
     if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) {

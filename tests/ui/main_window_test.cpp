@@ -133,7 +133,7 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
         {"mnuLogDisp", "ログ表示(&L)...", QKeySequence(Qt::Key_F2)},
         {"mnuPhasor", "ベクトル図(&P)...", QKeySequence()},
         {"mnuTrend", "トレンド(&T)...", QKeySequence()},
-        {"mnuLinkDoctor", "通信診断(&D)...", QKeySequence()},
+        {"mnuLinkDiagnosis", "通信診断(&D)...", QKeySequence()},
         {"mnuUnitSetting", "微地絡設定(&E)...", QKeySequence(Qt::CTRL | Qt::Key_F1)},
         {"mnuShortCutKey", "ｼｮｰﾄｶｯﾄｷｰｶﾞｲﾄﾞ(&S)...", QKeySequence()},
         {"mnuAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", QKeySequence()},
@@ -155,7 +155,7 @@ TEST(MainWindow, MenusCarryTheirCaptionsAndKeys) {
     const QList<QAction*> view = window->findChild<QMenu*>(QStringLiteral("mnuView"))->actions();
     EXPECT_EQ(view, (QList<QAction*>{action(*window, "mnuNowValue"), action(*window, "mnuLogDisp"),
                                      action(*window, "mnuPhasor"), action(*window, "mnuTrend"),
-                                     action(*window, "mnuLinkDoctor")}));
+                                     action(*window, "mnuLinkDiagnosis")}));
     const QList<QAction*> help = window->findChild<QMenu*>(QStringLiteral("mnuHelp"))->actions();
     ASSERT_EQ(help.size(), 3);
     EXPECT_TRUE(help[1]->isSeparator());

@@ -3,7 +3,7 @@
 // is silent or garbles its answers, its port held by another process. A refused permission and another open
 // failure cannot be had for real when the pictures are taken as root: a port that never opens stands in, with
 // a real device file for the permissions to be read from.
-#include "tools/doctor_shots.h"
+#include "tools/diagnosis_shots.h"
 
 #include <grp.h>
 #include <sys/file.h>
@@ -33,7 +33,7 @@
 #include "sim/simulated_unit.h"
 #include "tools/shots_support.h"
 #include "ui/frm_mid_main.h"
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 #include "ui/status_panels.h"
 
 namespace tessarin {
@@ -74,15 +74,15 @@ class Scene {
         frmMidMain& window = *m_window;
         const bool reached = waitFor([&] { return window.Diagnosis().reason == expected; }, 15000);
         if (!reached) {
-            QTextStream(stderr) << "doctor shots: " << name << ": the expected reason never showed" << Qt::endl;
+            QTextStream(stderr) << "diagnosis shots: " << name << ": the expected reason never showed" << Qt::endl;
         }
-        window.mnuLinkDoctor_Click();
-        frmLinkDoctor* doctor = window.LinkDoctorWindow();
-        doctor->move(window.frameGeometry().right() + 8, 0);
+        window.mnuLinkDiagnosis_Click();
+        frmLinkDiagnosis* diagnosis = window.LinkDiagnosisWindow();
+        diagnosis->move(window.frameGeometry().right() + 8, 0);
         settle(700);
         const QString stem = QStringLiteral("%1_%2").arg(30 + m_number).arg(QString::fromLatin1(name));
-        bool saved = savePicture(doctor->grab(), folder, stem + QStringLiteral("_doctor"));
-        doctor->close();
+        bool saved = savePicture(diagnosis->grab(), folder, stem + QStringLiteral("_diagnosis"));
+        diagnosis->close();
         // The tooltip over the link panel, as the user sees it on hovering.
         QLabel* panel = window.StatusPanel(kPanelLinkText);
         window.activateWindow();
@@ -144,7 +144,7 @@ class Holder {
         }
         char byte = 0;
         if (::read(ready[0], &byte, 1) != 1) {
-            QTextStream(stderr) << "doctor shots: the holder did not start" << Qt::endl;
+            QTextStream(stderr) << "diagnosis shots: the holder did not start" << Qt::endl;
         }
         ::close(ready[0]);
         ::close(ready[1]);
@@ -166,7 +166,7 @@ class Holder {
 
 }  // namespace
 
-bool ShootLinkDoctor(const QString& folder) {
+bool ShootLinkDiagnosis(const QString& folder) {
     bool ok = true;
     {
         Scene scene;
@@ -191,7 +191,7 @@ bool ShootLinkDoctor(const QString& folder) {
         const std::string path = QFile::encodeName(device).toStdString();
         if (const group* dialout = ::getgrnam("dialout")) {
             if (::chown(path.c_str(), 0, dialout->gr_gid) != 0) {
-                QTextStream(stderr) << "doctor shots: the device stays the user's (not run as root)" << Qt::endl;
+                QTextStream(stderr) << "diagnosis shots: the device stays the user's (not run as root)" << Qt::endl;
             }
         }
         ::chmod(path.c_str(), 0660);
@@ -238,7 +238,7 @@ bool ShootLinkDoctor(const QString& folder) {
         sim::SimulatedUnit unit;
         unit.Start();
         scene.Open();
-        scene.Window().mnuLinkDoctor_Click();  // open from the start, so that its rows fill as frames come
+        scene.Window().mnuLinkDiagnosis_Click();  // open from the start, so that its rows fill as frames come
         settle(3000);
         ok = scene.Shoot(LinkReason::OnLine, "on_line", folder) && ok;
     }

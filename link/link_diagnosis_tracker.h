@@ -13,7 +13,7 @@ namespace tessarin {
 
 class UnitLink;
 
-class LinkDoctor {
+class LinkDiagnosisTracker {
   public:
     // Works the reason out afresh at `nowMs` (the link monitor's clock); true when it or its details changed.
     bool Refresh(const UnitLink& link, std::int64_t nowMs);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "link/link_counters.h"
-#include "link/link_doctor.h"
+#include "link/link_diagnosis_tracker.h"
 #include "link/link_monitor.h"
 
 class QLabel;
@@ -29,7 +29,7 @@ namespace tessarin {
 
 class UnitLink;
 
-inline constexpr const char* kLinkDoctorCaption = "通信診断";
+inline constexpr const char* kLinkDiagnosisCaption = "通信診断";
 
 // The frames of the monitor as rows: time, direction, length, bytes in hex and meaning.
 class MonitorTableModel final : public QAbstractTableModel {
@@ -80,13 +80,13 @@ class MonitorCellPainter final : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 
-class frmLinkDoctor : public QWidget {
+class frmLinkDiagnosis : public QWidget {
     Q_OBJECT
   public:
-    // Watches `link` and `doctor`, which outlive the window's use of them (the main window owns all three).
-    frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWidget* parent = nullptr);
+    // Watches `link` and `tracker`, which outlive the window's use of them (the main window owns all three).
+    frmLinkDiagnosis(const UnitLink& link, const LinkDiagnosisTracker& tracker, QWidget* parent = nullptr);
 
-    // Shows what the link and the doctor say now: the reason at once, counters and frames if changed.
+    // Shows what the link and the tracker say now: the reason at once, counters and frames if changed.
     void Refresh();
     void ShowDiagnosis();
 
@@ -116,7 +116,7 @@ class frmLinkDoctor : public QWidget {
     void showFrames();
 
     const UnitLink& m_link;
-    const LinkDoctor& m_doctor;
+    const LinkDiagnosisTracker& m_tracker;
     std::function<QString()> m_chooseFile;
     std::function<void(const QString&)> m_notice;
     std::function<bool(const QString&)> m_replaceReadOnly;

@@ -1,11 +1,11 @@
-#include "link/link_doctor.h"
+#include "link/link_diagnosis_tracker.h"
 
 #include "link/link_diagnosis_system.h"
 #include "link/unit_link.h"
 
 namespace tessarin {
 
-bool LinkDoctor::Refresh(const UnitLink& link, std::int64_t nowMs) {
+bool LinkDiagnosisTracker::Refresh(const UnitLink& link, std::int64_t nowMs) {
     LinkObservations seen = link.Observations();
     LinkDiagnosis diagnosis = DiagnoseLink(seen);
     if (diagnosis.reason == LinkReason::PermissionDenied) {

@@ -20,7 +20,7 @@
 #include "sim/simulated_unit.h"
 #endif
 #include "ui/frm_mid_main.h"
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 #include "ui_test_support.h"
 
 namespace tessarin::test {
@@ -31,7 +31,7 @@ constexpr int kPatienceMs = 30000;
 
 std::uint64_t lastNumberShown(const MonitorTableModel& model) { return model.FrameNumber(model.rowCount() - 1); }
 
-class LinkDoctorWindowTest : public ::testing::Test {
+class LinkDiagnosisWindowTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(m_runtime.Valid()); }
     void TearDown() override {
@@ -53,13 +53,13 @@ class LinkDoctorWindowTest : public ::testing::Test {
     bool WaitForReason(LinkReason reason) {
         return QTest::qWaitFor([&] { return m_window->Diagnosis().reason == reason; }, kPatienceMs);
     }
-    frmLinkDoctor* OpenDoctor() {
-        m_window->findChild<QAction*>(QStringLiteral("mnuLinkDoctor"))->trigger();
-        return m_window->LinkDoctorWindow();
+    frmLinkDiagnosis* OpenDiagnosis() {
+        m_window->findChild<QAction*>(QStringLiteral("mnuLinkDiagnosis"))->trigger();
+        return m_window->LinkDiagnosisWindow();
     }
     QString Tooltip() const { return m_window->StatusPanel(kPanelLinkText)->toolTip(); }
-    static QString Text(frmLinkDoctor* doctor, const char* name) {
-        return doctor->findChild<QLabel*>(QString::fromLatin1(name))->text();
+    static QString Text(frmLinkDiagnosis* diagnosis, const char* name) {
+        return diagnosis->findChild<QLabel*>(QString::fromLatin1(name))->text();
     }
 
     FreshRuntimeFolder m_runtime;
@@ -67,40 +67,40 @@ class LinkDoctorWindowTest : public ::testing::Test {
     std::unique_ptr<frmMidMain> m_window;
 };
 
-TEST_F(LinkDoctorWindowTest, ReasonInTooltipAndWindowFollowsTheLine) {
+TEST_F(LinkDiagnosisWindowTest, ReasonInTooltipAndWindowFollowsTheLine) {
     OpenWindow();
     ASSERT_TRUE(WaitForReason(LinkReason::NoAdapter));
     EXPECT_EQ(Tooltip(), QStringLiteral("本体のUSBアダプタが見つかりません。ケーブルを差し込んでください。"));
     EXPECT_EQ(m_window->StatusPanel(kPanelLinkText)->text(), QStringLiteral("OFF LINE"));  // the text stays
 
-    frmLinkDoctor* doctor = OpenDoctor();
-    ASSERT_NE(doctor, nullptr);
-    EXPECT_EQ(doctor->windowTitle(), QStringLiteral("通信診断"));
-    EXPECT_EQ(Text(doctor, "lblLinkState"), QStringLiteral("OFF LINE"));
-    EXPECT_TRUE(Text(doctor, "lblExplanation").contains(QStringLiteral("見つかりません")));
-    EXPECT_TRUE(doctor->findChild<QLineEdit*>(QStringLiteral("txtFixCommand"))->isHidden());
-    OpenDoctor();  // a second time brings the same window forward
-    EXPECT_EQ(m_window->findChildren<frmLinkDoctor*>().size(), 1);
+    frmLinkDiagnosis* diagnosis = OpenDiagnosis();
+    ASSERT_NE(diagnosis, nullptr);
+    EXPECT_EQ(diagnosis->windowTitle(), QStringLiteral("通信診断"));
+    EXPECT_EQ(Text(diagnosis, "lblLinkState"), QStringLiteral("OFF LINE"));
+    EXPECT_TRUE(Text(diagnosis, "lblExplanation").contains(QStringLiteral("見つかりません")));
+    EXPECT_TRUE(diagnosis->findChild<QLineEdit*>(QStringLiteral("txtFixCommand"))->isHidden());
+    OpenDiagnosis();  // a second time brings the same window forward
+    EXPECT_EQ(m_window->findChildren<frmLinkDiagnosis*>().size(), 1);
 
     // A unit plugged in that does not answer: the window follows without being reopened.
     StartUnit(true);
     ASSERT_TRUE(WaitForReason(LinkReason::NoAnswer));
     EXPECT_TRUE(Tooltip().startsWith(QStringLiteral("ポートは開いていますが、本体が応答しません")));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return Text(doctor, "lblExplanation").contains(QStringLiteral("応答がない時間")); }, kPatienceMs));
-    EXPECT_EQ(Text(doctor, "lblLinkState"), QStringLiteral("ON LINE"));
+        [&] { return Text(diagnosis, "lblExplanation").contains(QStringLiteral("応答がない時間")); }, kPatienceMs));
+    EXPECT_EQ(Text(diagnosis, "lblLinkState"), QStringLiteral("ON LINE"));
 
     m_unit->SetSilent(false);
     ASSERT_TRUE(WaitForReason(LinkReason::OnLine));
     EXPECT_EQ(Tooltip(), QStringLiteral("本体と通信しています。"));
 }
 
-TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
+TEST_F(LinkDiagnosisWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     StartUnit(false);
     OpenWindow();
     ASSERT_TRUE(WaitForReason(LinkReason::OnLine));
-    frmLinkDoctor* doctor = OpenDoctor();
-    const MonitorTableModel& model = doctor->Model();
+    frmLinkDiagnosis* diagnosis = OpenDiagnosis();
+    const MonitorTableModel& model = diagnosis->Model();
     auto rowWith = [&](const QString& meaning) {
         for (int row = model.rowCount() - 1; row >= 0; --row) {
             if (model.data(model.index(row, MonitorTableModel::ColMeaning), Qt::DisplayRole).toString() == meaning) {
@@ -119,10 +119,10 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(cell(answer, MonitorTableModel::ColDirection), QStringLiteral("← 受信"));
     EXPECT_TRUE(cell(answer, MonitorTableModel::ColBytes).startsWith(QStringLiteral("FF A0 ")));
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !Text(doctor, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
+        QTest::qWaitFor([&] { return !Text(diagnosis, "lblRoundTrip").contains(QStringLiteral("―")); }, kPatienceMs));
 
     // The list follows the newest frame; scrolled up by the user, it stays where they put it.
-    auto* grid = doctor->findChild<QTableView*>(QStringLiteral("grdFrames"));
+    auto* grid = diagnosis->findChild<QTableView*>(QStringLiteral("grdFrames"));
     QScrollBar* bar = grid->verticalScrollBar();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 0; }, kPatienceMs));
     EXPECT_EQ(bar->value(), bar->maximum());
@@ -137,7 +137,7 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_EQ(bar->value(), bar->maximum());
 
     // Paused, the rows stay as they are while frames go on; resumed, they catch up.
-    auto* pause = doctor->findChild<QPushButton*>(QStringLiteral("cmdPause"));
+    auto* pause = diagnosis->findChild<QPushButton*>(QStringLiteral("cmdPause"));
     QTest::mouseClick(pause, Qt::LeftButton);
     EXPECT_EQ(pause->text(), QStringLiteral("再開"));
     auto lastNumber = [&] { return model.FrameNumber(model.rowCount() - 1); };
@@ -150,15 +150,15 @@ TEST_F(LinkDoctorWindowTest, MonitorShowsAPollAndItsAnswerAndSavesThem) {
     EXPECT_GT(lastNumber(), last);
 
     // Cleared, only frames that came after show.
-    QTest::mouseClick(doctor->findChild<QPushButton*>(QStringLiteral("cmdClear")), Qt::LeftButton);
+    QTest::mouseClick(diagnosis->findChild<QPushButton*>(QStringLiteral("cmdClear")), Qt::LeftButton);
     EXPECT_EQ(model.rowCount(), 0);
 
     // Saved through the safe write, as UTF-8 text with a header line.
     ASSERT_TRUE(QTest::qWaitFor([&] { return model.rowCount() >= 2; }, kPatienceMs));
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("通信記録.txt"));
-    doctor->SetFileChooser([&] { return path; });
-    QTest::mouseClick(doctor->findChild<QPushButton*>(QStringLiteral("cmdSaveFrames")), Qt::LeftButton);
+    diagnosis->SetFileChooser([&] { return path; });
+    QTest::mouseClick(diagnosis->findChild<QPushButton*>(QStringLiteral("cmdSaveFrames")), Qt::LeftButton);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

@@ -6,6 +6,6 @@
 
 namespace tessarin {
 
-bool ShootLinkDoctor(const QString& folder);
+bool ShootLinkDiagnosis(const QString& folder);
 
 }  // namespace tessarin

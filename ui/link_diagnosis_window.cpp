@@ -1,4 +1,4 @@
-#include "ui/link_doctor_window.h"
+#include "ui/link_diagnosis_window.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -222,10 +222,10 @@ QString MonitorTableModel::HeaderText() {
     return cells.join(QLatin1Char('\t'));
 }
 
-frmLinkDoctor::frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_link(link), m_doctor(doctor) {
-    setObjectName(QStringLiteral("frmLinkDoctor"));
-    setWindowTitle(QString::fromUtf8(kLinkDoctorCaption));
+frmLinkDiagnosis::frmLinkDiagnosis(const UnitLink& link, const LinkDiagnosisTracker& tracker, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_link(link), m_tracker(tracker) {
+    setObjectName(QStringLiteral("frmLinkDiagnosis"));
+    setWindowTitle(QString::fromUtf8(kLinkDiagnosisCaption));
     setFont(UiFont(kPointSizeControls));
     m_chooseFile = [this] {
         return AskSaveFileNameConfirmed(this, QStringLiteral("通信記録.txt"), QStringLiteral("テキストファイル(*.txt)"),
@@ -239,12 +239,12 @@ frmLinkDoctor::frmLinkDoctor(const UnitLink& link, const LinkDoctor& doctor, QWi
     m_tmrRefresh = new QTimer(this);
     m_tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
     m_tmrRefresh->setInterval(kRefreshMs);
-    connect(m_tmrRefresh, &QTimer::timeout, this, &frmLinkDoctor::Refresh);
+    connect(m_tmrRefresh, &QTimer::timeout, this, &frmLinkDiagnosis::Refresh);
     resize(1120, 660);
     Refresh();
 }
 
-void frmLinkDoctor::buildControls() {
+void frmLinkDiagnosis::buildControls() {
     auto* stateBox = new QGroupBox(QStringLiteral("状態"));
     m_lblState = new QLabel;
     m_lblState->setObjectName(QStringLiteral("lblLinkState"));
@@ -263,7 +263,7 @@ void frmLinkDoctor::buildControls() {
     m_txtFix->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_cmdCopyFix = new QPushButton(QStringLiteral("コピー"));
     m_cmdCopyFix->setObjectName(QStringLiteral("cmdCopyFix"));
-    connect(m_cmdCopyFix, &QPushButton::clicked, this, &frmLinkDoctor::cmdCopyFix_Click);
+    connect(m_cmdCopyFix, &QPushButton::clicked, this, &frmLinkDiagnosis::cmdCopyFix_Click);
     auto* fixRow = new QHBoxLayout;
     fixRow->addWidget(m_lblFix);
     fixRow->addWidget(m_txtFix, 1);
@@ -339,10 +339,10 @@ void frmLinkDoctor::buildControls() {
     cmdCopy->setObjectName(QStringLiteral("cmdCopyFrames"));
     auto* cmdSave = new QPushButton(QStringLiteral("保存..."));
     cmdSave->setObjectName(QStringLiteral("cmdSaveFrames"));
-    connect(m_cmdPause, &QPushButton::clicked, this, &frmLinkDoctor::cmdPause_Click);
-    connect(cmdClear, &QPushButton::clicked, this, &frmLinkDoctor::cmdClear_Click);
-    connect(cmdCopy, &QPushButton::clicked, this, &frmLinkDoctor::cmdCopyFrames_Click);
-    connect(cmdSave, &QPushButton::clicked, this, &frmLinkDoctor::cmdSaveFrames_Click);
+    connect(m_cmdPause, &QPushButton::clicked, this, &frmLinkDiagnosis::cmdPause_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmLinkDiagnosis::cmdClear_Click);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmLinkDiagnosis::cmdCopyFrames_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &frmLinkDiagnosis::cmdSaveFrames_Click);
     m_lblFrameCount = new QLabel;
     m_lblFrameCount->setObjectName(QStringLiteral("lblFrameCount"));
     m_lblFrameCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -365,18 +365,18 @@ void frmLinkDoctor::buildControls() {
     column->addWidget(framesBox, 1);
 }
 
-void frmLinkDoctor::showEvent(QShowEvent* event) {
+void frmLinkDiagnosis::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     Refresh();
     m_tmrRefresh->start();
 }
 
-void frmLinkDoctor::hideEvent(QHideEvent* event) {
+void frmLinkDiagnosis::hideEvent(QHideEvent* event) {
     m_tmrRefresh->stop();
     QWidget::hideEvent(event);
 }
 
-void frmLinkDoctor::Refresh() {
+void frmLinkDiagnosis::Refresh() {
     ShowDiagnosis();
     showCounters();
     if (!m_paused) {
@@ -384,10 +384,10 @@ void frmLinkDoctor::Refresh() {
     }
 }
 
-void frmLinkDoctor::ShowDiagnosis() {
-    const LinkDiagnosis& diagnosis = m_doctor.Diagnosis();
+void frmLinkDiagnosis::ShowDiagnosis() {
+    const LinkDiagnosis& diagnosis = m_tracker.Diagnosis();
     const QString explanation =
-        QString::fromStdString(FullExplanation(diagnosis, m_doctor.Seen(), m_link.Monitor().Now()));
+        QString::fromStdString(FullExplanation(diagnosis, m_tracker.Seen(), m_link.Monitor().Now()));
     if (explanation == m_shownExplanation) {
         return;
     }
@@ -401,7 +401,7 @@ void frmLinkDoctor::ShowDiagnosis() {
     m_cmdCopyFix->setVisible(fix);
 }
 
-void frmLinkDoctor::showCounters() {
+void frmLinkDiagnosis::showCounters() {
     const LinkCounters counters = m_link.Counters();
     if (m_countersShown && counters == m_shownCounters) {
         return;
@@ -419,7 +419,7 @@ void frmLinkDoctor::showCounters() {
                                                  .arg(rtt.worstMs));
 }
 
-void frmLinkDoctor::showFrames() {
+void frmLinkDiagnosis::showFrames() {
     const LinkMonitor& monitor = m_link.Monitor();
     if (monitor.Seen() == m_shownSeen) {
         return;
@@ -441,7 +441,7 @@ void frmLinkDoctor::showFrames() {
     m_adjusting = false;
 }
 
-void frmLinkDoctor::cmdPause_Click() {
+void frmLinkDiagnosis::cmdPause_Click() {
     m_paused = m_cmdPause->isChecked();
     m_cmdPause->setText(m_paused ? QStringLiteral("再開") : QStringLiteral("一時停止"));
     if (!m_paused) {
@@ -450,13 +450,13 @@ void frmLinkDoctor::cmdPause_Click() {
     }
 }
 
-void frmLinkDoctor::cmdClear_Click() {
+void frmLinkDiagnosis::cmdClear_Click() {
     m_clearedBefore = m_link.Monitor().Seen();
     m_shownSeen = kNeverShown;
     showFrames();
 }
 
-QString frmLinkDoctor::FramesText() const {
+QString frmLinkDiagnosis::FramesText() const {
     QList<int> rows;
     for (const QModelIndex& index : m_grdFrames->selectionModel()->selectedRows()) {
         rows << index.row();
@@ -474,11 +474,11 @@ QString frmLinkDoctor::FramesText() const {
     return text;
 }
 
-void frmLinkDoctor::cmdCopyFrames_Click() const { QApplication::clipboard()->setText(FramesText()); }
+void frmLinkDiagnosis::cmdCopyFrames_Click() const { QApplication::clipboard()->setText(FramesText()); }
 
-void frmLinkDoctor::cmdCopyFix_Click() { QApplication::clipboard()->setText(m_txtFix->text()); }
+void frmLinkDiagnosis::cmdCopyFix_Click() { QApplication::clipboard()->setText(m_txtFix->text()); }
 
-void frmLinkDoctor::cmdSaveFrames_Click() {
+void frmLinkDiagnosis::cmdSaveFrames_Click() {
     const QString name = m_chooseFile();
     if (name.isEmpty()) {
         return;
