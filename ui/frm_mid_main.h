@@ -58,7 +58,7 @@ class frmMidMain : public QMainWindow {
     // The link driver, the link and its device data.
     LinkDriver& Driver() { return *m_driver; }
     UnitLink& Link() { return m_driver->Link(); }
-    DeviceData& Data() { return m_driver->Link().Data(); }
+    const DeviceData& Data() const { return m_driver->Link().Data(); }
 
     // Panel 1 takes the link text; panels 2 and 3 a lamp picture by file name.
     void ShowPanelText(int panel, const std::string& text) { m_statusBar1->ShowPanelText(panel, text); }

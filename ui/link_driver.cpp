@@ -45,7 +45,10 @@ void LinkDriver::buildTimers() {
 }
 
 void LinkDriver::Start() {
+    ++m_linkCalls;
     m_link->Start();
+    --m_linkCalls;
+    deliverPending();
     refreshDiagnosis();
 
     // tmrComRcv ticks, or the port's descriptor is watched, once the link has something to read: the request
@@ -55,6 +58,7 @@ void LinkDriver::Start() {
 
 void LinkDriver::Stop() {
     m_stopped = true;
+    m_pending.clear();
     for (QTimer* timer : {m_tmrComConnect, m_tmrComRcv, m_rcvContinue}) {
         timer->stop();
     }
@@ -65,7 +69,7 @@ void LinkDriver::Stop() {
 
 void LinkDriver::LinkUp() {
     m_diagnosisStale = true;
-    emit linkUp();
+    deliver([this] { emit linkUp(); });
 }
 
 void LinkDriver::LinkDown(LinkDownReason reason) {
@@ -73,28 +77,38 @@ void LinkDriver::LinkDown(LinkDownReason reason) {
         m_lastDownReason = reason;
         m_diagnosisStale = true;
     }
-    emit linkDown(reason);
+    deliver([this, reason] { emit linkDown(reason); });
 }
 
 void LinkDriver::PortLost() {
     m_diagnosisStale = true;
-    emit portLost();
+    deliver([this] { emit portLost(); });
 }
 
-void LinkDriver::RequestSent(std::uint8_t code, bool accepted) { emit requestSent(code, accepted); }
+void LinkDriver::RequestSent(std::uint8_t code, bool accepted) {
+    deliver([this, code, accepted] { emit requestSent(code, accepted); });
+}
 
-void LinkDriver::PassEnded() { emit passEnded(); }
+void LinkDriver::PassEnded() {
+    deliver([this] { emit passEnded(); });
+}
 
-void LinkDriver::ReceiveStopped() { emit receiveStopped(); }
+void LinkDriver::ReceiveStopped() {
+    deliver([this] { emit receiveStopped(); });
+}
 
 void LinkDriver::AnswerOverdue(std::uint8_t code) {
     m_diagnosisStale = true;
-    emit answerOverdue(code);
+    deliver([this, code] { emit answerOverdue(code); });
 }
 
-void LinkDriver::CollectionStopped() { emit collectionStopped(); }
+void LinkDriver::CollectionStopped() {
+    deliver([this] { emit collectionStopped(); });
+}
 
-void LinkDriver::CommandTakenBack(std::uint8_t code) { emit commandTakenBack(code); }
+void LinkDriver::CommandTakenBack(std::uint8_t code) {
+    deliver([this, code] { emit commandTakenBack(code); });
+}
 
 void LinkDriver::ConnectIntervalChanged(std::chrono::milliseconds interval) { m_tmrComConnect->setInterval(interval); }
 
@@ -104,8 +118,9 @@ void LinkDriver::FrameReceived(std::span<const std::uint8_t> frame, bool valid) 
         m_diagnosisStale = true;
     }
     const auto at = std::chrono::system_clock::now();
-    emit frameReceived(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())),
-                       valid, dateTimeOf(at));
+    deliver([this,
+             bytes = QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())),
+             valid, when = dateTimeOf(at)] { emit frameReceived(bytes, valid, when); });
     if (!valid || frame.size() < 2 || frame[1] != kRespNowValue) {
         return;
     }
@@ -113,7 +128,8 @@ void LinkDriver::FrameReceived(std::span<const std::uint8_t> frame, bool valid) 
     NowValueRecord& now = m_link->Data().NowValue;
     now.Numbers.receivedAt = at;
     setValuesStale(false);
-    emit nowValueReceived(now);
+    // One frame per receive call: NowValue still holds this answer when the call has returned.
+    deliver([this, &now] { emit nowValueReceived(now); });
 }
 
 QDateTime LinkDriver::LastAnswerTime() const {
@@ -124,7 +140,20 @@ QDateTime LinkDriver::LastAnswerTime() const {
 void LinkDriver::setValuesStale(bool stale) {
     if (stale != m_valuesStale) {
         m_valuesStale = stale;
-        emit valuesStaleChanged(stale, LastAnswerTime());
+        deliver([this, stale, when = LastAnswerTime()] { emit valuesStaleChanged(stale, when); });
+    }
+}
+
+void LinkDriver::deliver(std::function<void()> signal) {
+    m_pending.push_back(std::move(signal));
+    deliverPending();
+}
+
+void LinkDriver::deliverPending() {
+    while (m_linkCalls == 0 && !m_pending.empty()) {
+        const std::function<void()> signal = std::move(m_pending.front());
+        m_pending.pop_front();
+        signal();
     }
 }
 
@@ -143,7 +172,10 @@ void LinkDriver::refreshDiagnosis() {
 }
 
 void LinkDriver::tmrComConnect_Timer() {
+    ++m_linkCalls;
     m_link->ConnectTick();
+    --m_linkCalls;
+    deliverPending();
     syncReceiveWake();
     refreshDiagnosis();
 }
@@ -170,7 +202,11 @@ void LinkDriver::portReadable() {
 void LinkDriver::receivePass() {
     // One frame per call; while the pass goes on it is called again once pending events have run, so that
     // nothing of the windows ever runs inside the link.
-    if (m_link->ReceiveTick()) {
+    ++m_linkCalls;
+    const bool goesOn = m_link->ReceiveTick();
+    --m_linkCalls;
+    deliverPending();
+    if (goesOn) {
         m_rcvContinue->start();
     }
 }

@@ -1,7 +1,9 @@
 // What drives the link in the program: the UnitLink, the timers that tick it (tmrComConnect at the pace the
 // link says, tmrComRcv or a wake on the port's descriptor for the receive pass), and the diagnosis worked
-// out again when the link changes. It turns the link's events into signals, delivered at once from inside
-// the tick that reported them; the status bar and the windows draw them.
+// out again when the link changes. It turns the link's events into signals, delivered in the order the link
+// reported them once the link's call has returned, so that nothing of a window (a message box's modal loop,
+// a timer it starts or stops, a command it places) runs inside the link; the status bar and the windows
+// draw them.
 #pragma once
 
 #include <QByteArray>
@@ -9,6 +11,8 @@
 #include <QObject>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -47,8 +51,11 @@ class LinkDriver : public QObject, public LinkEvents {
     [[nodiscard]] bool ValuesStale() const { return m_valuesStale; }
     // When the last current-value answer came (not valid: none yet).
     [[nodiscard]] QDateTime LastAnswerTime() const;
+    // True while the driver is inside one of the link's calls; no signal is emitted then.
+    [[nodiscard]] bool InLinkCall() const { return m_linkCalls > 0; }
 
-    // LinkEvents, each passed on as the signal of the same name.
+    // LinkEvents, each passed on as the signal of the same name (at once when it comes from outside a call
+    // of the link, as a test gives it).
     void LinkUp() override;
     void LinkDown(LinkDownReason reason) override;
     void PortLost() override;
@@ -91,6 +98,9 @@ class LinkDriver : public QObject, public LinkEvents {
     void syncReceiveWake();
     void refreshDiagnosis();
     void setValuesStale(bool stale);
+    // Emits `signal` now, or after the link's call in progress has returned.
+    void deliver(std::function<void()> signal);
+    void deliverPending();
 
     std::unique_ptr<UnitLink> m_link;
     QTimer* m_tmrComConnect = nullptr;
@@ -100,6 +110,10 @@ class LinkDriver : public QObject, public LinkEvents {
     QTimer* m_rcvContinue = nullptr;  // calls the receive pass again while it goes on
     int m_ticksAfterWake = 0;
     bool m_stopped = false;
+    int m_linkCalls = 0;
+    // Signals held while the link's call runs. A slot that runs a modal loop lets a nested tick deliver
+    // the rest of the queue, in order, before its own.
+    std::deque<std::function<void()>> m_pending;
 
     LinkDiagnosisTracker m_tracker;
     // The diagnosis is worked out again after an event that may change it, and once a second while the

@@ -1,6 +1,6 @@
 // The link driver without a window, on the link tests' fake listing and port: it starts and ticks the link,
-// passes the link's events on as signals in the order the link reported them, and after Stop nothing of it
-// runs any more. The status bar follows it on its own.
+// passes the link's events on as signals in the order the link reported them, once its call has returned,
+// and after Stop nothing of it runs any more. The status bar follows it on its own.
 #include "ui/link_driver.h"
 
 #include <gtest/gtest.h>
@@ -55,16 +55,22 @@ TEST(LinkDriver, StartsTheLinkAndPassesItsEventsOnInOrder) {
     LinkStatusBar bar(TestPictureFolder());
     bar.Follow(driver);
     std::vector<std::string> heard;
-    QObject::connect(&driver, &LinkDriver::linkUp, [&] { heard.emplace_back("linkUp"); });
+    // Whoever hears a signal may open a message box or place a command: never from inside the link's call.
+    int insideLinkCall = 0;
+    const auto hear = [&](std::string what) {
+        insideLinkCall += driver.InLinkCall() ? 1 : 0;
+        heard.push_back(std::move(what));
+    };
+    QObject::connect(&driver, &LinkDriver::linkUp, [&] { hear("linkUp"); });
     QObject::connect(&driver, &LinkDriver::requestSent, [&](std::uint8_t code, bool accepted) {
-        heard.push_back(code == kReqPoll && accepted ? "poll" : "request");
+        hear(code == kReqPoll && accepted ? "poll" : "request");
     });
     QObject::connect(&driver, &LinkDriver::frameReceived,
-                     [&](const QByteArray& /*frame*/, bool valid) { heard.push_back(valid ? "frame" : "bad frame"); });
-    QObject::connect(&driver, &LinkDriver::valuesStaleChanged,
-                     [&](bool stale) { heard.push_back(stale ? "stale" : "fresh"); });
+                     [&](const QByteArray& /*frame*/, bool valid) { hear(valid ? "frame" : "bad frame"); });
+    QObject::connect(&driver, &LinkDriver::valuesStaleChanged, [&](bool stale) { hear(stale ? "stale" : "fresh"); });
+    QObject::connect(&driver, &LinkDriver::passEnded, [&] { insideLinkCall += driver.InLinkCall() ? 1 : 0; });
     QObject::connect(&driver, &LinkDriver::nowValueReceived, [&](const NowValueRecord& now) {
-        heard.emplace_back("answer");
+        hear("answer");
         EXPECT_NE(now.Numbers.receivedAt, std::chrono::system_clock::time_point{}) << "stamped before it is heard";
     });
 
@@ -82,6 +88,7 @@ TEST(LinkDriver, StartsTheLinkAndPassesItsEventsOnInOrder) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !driver.ValuesStale(); }, kPatienceMs));
     const std::vector<std::string> first(heard.begin(), heard.begin() + std::min<std::size_t>(heard.size(), 5));
     EXPECT_EQ(first, (std::vector<std::string>{"linkUp", "poll", "frame", "fresh", "answer"}));
+    EXPECT_EQ(insideLinkCall, 0);
     EXPECT_EQ(bar.Panel(1)->text(), QStringLiteral("ON LINE"));
     EXPECT_TRUE(driver.LastAnswerTime().isValid());
 }

@@ -328,7 +328,7 @@ TEST(MainWindow, LogBusyBlocksEveryCommandButExit) {
                                    },
                                    [](const QString&, const QString&) {}, [] { return QDateTime(); }});
 
-    window->Data().LogBusy = 1;
+    window->Link().Data().LogBusy = 1;
     QTest::keyClick(window.get(), Qt::Key_F1);
     QTest::keyClick(window.get(), Qt::Key_F2);
     QTest::keyClick(window.get(), Qt::Key_F1, Qt::ControlModifier);
@@ -410,9 +410,9 @@ TEST(MainWindow, LampsAreNeverBlankWhateverThePictureFolderHolds) {
 TEST(MainWindow, TheSettingsScreenWatchesTheAnswersAfterAWriteUntilItCloses) {
     auto window = MakeFakeWindow();
     ASSERT_TRUE(ShowActive(*window));
-    NowValueRecord& now = window->Data().NowValue;
+    NowValueRecord& now = window->Link().Data().NowValue;
     now = WorkedExampleReport();
-    window->Data().LinkUp = kTrue;
+    window->Link().Data().LinkUp = kTrue;
     const std::vector<std::uint8_t> answer{0xFF, kRespNowValue, 0x1E};
 
     window->mnuUnitSetting_Click();

@@ -136,7 +136,7 @@ TEST(PhasorWindow, FollowsEachCurrentValueAnswerOfTheMainWindow) {
     window->mnuPhasor_Click();
     frmPhasor* phasor = window->PhasorWindow();
     ASSERT_NE(phasor, nullptr);
-    window->Data().NowValue = answer(456, 180, PhaseShown::Angle, 450);
+    window->Link().Data().NowValue = answer(456, 180, PhaseShown::Angle, 450);
     window->Driver().FrameReceived(test::ResponseFrame(0xA0, std::vector<std::uint8_t>(24, 0x00)), true);
     EXPECT_EQ(phasor->findChild<QLabel*>(QStringLiteral("lblPhasorState"))->text().toStdString(), "動作域内");
     EXPECT_NE(window->Data().NowValue.Numbers.receivedAt, std::chrono::system_clock::time_point{});
