@@ -122,7 +122,7 @@ QString LinkStatusBar::PanelPictureName(int panel) const {
     return {};
 }
 
-void LinkStatusBar::ShowPanelText(int panel, const std::string& text) {
+void LinkStatusBar::ShowPanelText(int panel, const std::string& text) const {
     QLabel* label = Panel(panel);
     if (label == nullptr) {
         return;

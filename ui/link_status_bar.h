@@ -38,7 +38,7 @@ class LinkStatusBar : public QStatusBar {
     // The file name of the lamp picture last put into panel 2 or 3 ("" for the picture stored with the window).
     [[nodiscard]] QString PanelPictureName(int panel) const;
     // Panel 1 takes the link text; panels 2 and 3 a lamp picture by file name.
-    void ShowPanelText(int panel, const std::string& text);
+    void ShowPanelText(int panel, const std::string& text) const;
     void ShowPanelPicture(int panel, const std::string& pictureName);
     // The trend window's recording mark in panel 4.
     void ShowRecording(bool recording);
