@@ -268,7 +268,10 @@ void frmLogDisp::Form_Load() {
     connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
     PressFocusedButtonOnEnter(*this);
 
+    ++m_collectionCalls;
     m_collection.AttachView(*this);
+    --m_collectionCalls;
+    applySupervision();
 }
 
 void frmLogDisp::closeEvent(QCloseEvent* event) {
@@ -290,14 +293,22 @@ void frmLogDisp::SSTab1_Click(int tab) {
 
 void frmLogDisp::cmdLogInport_Click() {
     // A refusal shows nothing: while a failure's message is up there is nothing to start or abort.
+    ++m_collectionCalls;
     if (m_collection.Running()) {
         (void)m_commands.AbortCollection();
     } else if (const std::optional<LogKind> kind = LogKindOfTab(SelectedTab())) {
         (void)m_commands.StartCollection(*kind);
     }
+    --m_collectionCalls;
+    applySupervision();
 }
 
-void frmLogDisp::tmrComLog_Timer() { m_collection.SupervisionTick(); }
+void frmLogDisp::tmrComLog_Timer() {
+    ++m_collectionCalls;
+    m_collection.SupervisionTick();
+    --m_collectionCalls;
+    applySupervision();
+}
 
 void frmLogDisp::cmdLogDelete_Click() {
     if (m_collection.Running()) {
@@ -567,11 +578,24 @@ void frmLogDisp::ShowProgress(const LogProgress& progress) {
 void frmLogDisp::ClearProgress() { m_lblLogNo->setText(QString()); }
 
 void frmLogDisp::SetSupervision(Supervision state) {
-    if (state == Supervision::Running) {
+    // Inside a call this window made (its timer's tick, its button), tmrComLog is started or stopped once
+    // the call has returned; told from elsewhere, at once.
+    m_supervision = state;
+    if (m_collectionCalls == 0) {
+        applySupervision();
+    }
+}
+
+void frmLogDisp::applySupervision() {
+    if (!m_supervision) {
+        return;
+    }
+    if (*m_supervision == Supervision::Running) {
         m_tmrComLog->start();
     } else {
         m_tmrComLog->stop();
     }
+    m_supervision.reset();
 }
 
 void frmLogDisp::CollectionStarted(LogKind kind) {
@@ -618,7 +642,10 @@ void frmLogDisp::showFailure() {
     const QPointer<frmLogDisp> alive(this);
     m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText));
     if (alive) {  // the window may be destroyed while the message is up; its going wound the collection down
+        ++m_collectionCalls;
         m_collection.AcknowledgeFailure();
+        --m_collectionCalls;
+        applySupervision();
     }
 }
 

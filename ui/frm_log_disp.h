@@ -144,6 +144,7 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     // The failure's message, shown once the tick that failed has returned; closing it winds the collection
     // down.
     void showFailure();
+    void applySupervision();
 
     const DeviceData& m_data;
     UnitCommands& m_commands;
@@ -167,6 +168,10 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     QLabel* m_lblLogNo = nullptr;
     QProgressBar* m_prgLogNo = nullptr;  // n of the log's records while a collection runs
     QTimer* m_tmrComLog = nullptr;
+    // What the collection asked of tmrComLog and is not yet done, and how deep this window is in a call of
+    // the collection.
+    std::optional<Supervision> m_supervision;
+    int m_collectionCalls = 0;
     QTimer* m_fitTimer = nullptr;
     std::array<bool, kLogTabCount> m_fitPending{};
 };

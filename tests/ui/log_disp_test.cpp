@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -796,6 +797,53 @@ TEST_F(LogDispTest, ANewWindowKeepsTheRecordsWhenTheOldOneCloses) {
     ASSERT_TRUE(Collect(1));
     EXPECT_EQ(m_screen->GridRows(1), 11);
     EXPECT_TRUE(m_notices.empty());
+}
+
+// The collection tells the window to start or stop its supervision timer from inside a call the window made
+// (its button, its timer's tick); the window changes the timer only once that call has returned.
+class CallingBackCollection final : public LogCollectionWatch, public UnitCommands {
+  public:
+    void AttachView(LogCollectionView& view) override { m_view = &view; }
+    void DetachView(const LogCollectionView& /*view*/) override { m_view = nullptr; }
+    void SupervisionTick() override { tell(Supervision::Stopped); }
+    void AcknowledgeFailure() override {}
+    [[nodiscard]] bool Running() const override { return m_running; }
+    [[nodiscard]] bool Failed() const override { return false; }
+    CommandResult WriteSettings(const SettingsRecord& /*settings*/) override { return CommandResult::NotApplicable; }
+    CommandResult Initialise() override { return CommandResult::NotApplicable; }
+    CommandResult ClearLog(LogKind /*kind*/) override { return CommandResult::NotApplicable; }
+    CommandResult StartCollection(LogKind /*kind*/) override {
+        tell(Supervision::Running);
+        return CommandResult::Queued;
+    }
+    CommandResult AbortCollection() override { return CommandResult::NotApplicable; }
+
+    std::function<bool()> timerActive;
+    std::vector<bool> activeInsideCalls;
+
+  private:
+    void tell(Supervision state) {
+        m_running = state == Supervision::Running;
+        m_view->SetSupervision(state);
+        activeInsideCalls.push_back(timerActive());
+    }
+    LogCollectionView* m_view = nullptr;
+    bool m_running = false;
+};
+
+TEST(LogDispSupervision, TheTimerChangesOnlyAfterTheCollectionsCallHasReturned) {
+    DeviceData data;
+    CallingBackCollection collection;
+    frmLogDisp screen(data, collection, collection);
+    auto* timer = screen.findChild<QTimer*>(QStringLiteral("tmrComLog"));
+    ASSERT_NE(timer, nullptr);
+    collection.timerActive = [timer] { return timer->isActive(); };
+
+    screen.cmdLogInport_Click();
+    EXPECT_TRUE(timer->isActive());
+    screen.tmrComLog_Timer();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(collection.activeInsideCalls, (std::vector<bool>{false, true}));
 }
 
 }  // namespace
