@@ -268,10 +268,7 @@ void frmLogDisp::Form_Load() {
     connect(m_sstab1, &QTabWidget::currentChanged, this, &frmLogDisp::SSTab1_Click);
     PressFocusedButtonOnEnter(*this);
 
-    ++m_collectionCalls;
-    m_collection.AttachView(*this);
-    --m_collectionCalls;
-    applySupervision();
+    inCollectionCall([this] { m_collection.AttachView(*this); });
 }
 
 void frmLogDisp::closeEvent(QCloseEvent* event) {
@@ -293,21 +290,17 @@ void frmLogDisp::SSTab1_Click(int tab) {
 
 void frmLogDisp::cmdLogInport_Click() {
     // A refusal shows nothing: while a failure's message is up there is nothing to start or abort.
-    ++m_collectionCalls;
-    if (m_collection.Running()) {
-        (void)m_commands.AbortCollection();
-    } else if (const std::optional<LogKind> kind = LogKindOfTab(SelectedTab())) {
-        (void)m_commands.StartCollection(*kind);
-    }
-    --m_collectionCalls;
-    applySupervision();
+    inCollectionCall([this] {
+        if (m_collection.Running()) {
+            (void)m_commands.AbortCollection();
+        } else if (const std::optional<LogKind> kind = LogKindOfTab(SelectedTab())) {
+            (void)m_commands.StartCollection(*kind);
+        }
+    });
 }
 
 void frmLogDisp::tmrComLog_Timer() {
-    ++m_collectionCalls;
-    m_collection.SupervisionTick();
-    --m_collectionCalls;
-    applySupervision();
+    inCollectionCall([this] { m_collection.SupervisionTick(); });
 }
 
 void frmLogDisp::cmdLogDelete_Click() {
@@ -586,6 +579,13 @@ void frmLogDisp::SetSupervision(Supervision state) {
     }
 }
 
+void frmLogDisp::inCollectionCall(const std::function<void()>& call) {
+    ++m_collectionCalls;
+    call();
+    --m_collectionCalls;
+    applySupervision();
+}
+
 void frmLogDisp::applySupervision() {
     if (!m_supervision) {
         return;
@@ -642,10 +642,7 @@ void frmLogDisp::showFailure() {
     const QPointer<frmLogDisp> alive(this);
     m_notice(QString::fromUtf8(kLogFailureTitle), QString::fromUtf8(kLogFailureText));
     if (alive) {  // the window may be destroyed while the message is up; its going wound the collection down
-        ++m_collectionCalls;
-        m_collection.AcknowledgeFailure();
-        --m_collectionCalls;
-        applySupervision();
+        inCollectionCall([this] { m_collection.AcknowledgeFailure(); });
     }
 }
 

@@ -145,6 +145,8 @@ class frmLogDisp : public QWidget, private LogCollectionView {
     // down.
     void showFailure();
     void applySupervision();
+    // Runs a call of the collection (or a command that reaches it); tmrComLog follows once it has returned.
+    void inCollectionCall(const std::function<void()>& call);
 
     const DeviceData& m_data;
     UnitCommands& m_commands;

@@ -45,10 +45,7 @@ void LinkDriver::buildTimers() {
 }
 
 void LinkDriver::Start() {
-    ++m_linkCalls;
-    m_link->Start();
-    --m_linkCalls;
-    deliverPending();
+    inLinkCall([this] { m_link->Start(); });
     refreshDiagnosis();
 
     // tmrComRcv ticks, or the port's descriptor is watched, once the link has something to read: the request
@@ -149,6 +146,13 @@ void LinkDriver::deliver(std::function<void()> signal) {
     deliverPending();
 }
 
+void LinkDriver::inLinkCall(const std::function<void()>& call) {
+    ++m_linkCalls;
+    call();
+    --m_linkCalls;
+    deliverPending();
+}
+
 void LinkDriver::deliverPending() {
     while (m_linkCalls == 0 && !m_pending.empty()) {
         const std::function<void()> signal = std::move(m_pending.front());
@@ -172,10 +176,7 @@ void LinkDriver::refreshDiagnosis() {
 }
 
 void LinkDriver::tmrComConnect_Timer() {
-    ++m_linkCalls;
-    m_link->ConnectTick();
-    --m_linkCalls;
-    deliverPending();
+    inLinkCall([this] { m_link->ConnectTick(); });
     syncReceiveWake();
     refreshDiagnosis();
 }
@@ -202,10 +203,8 @@ void LinkDriver::portReadable() {
 void LinkDriver::receivePass() {
     // One frame per call; while the pass goes on it is called again once pending events have run, so that
     // nothing of the windows ever runs inside the link.
-    ++m_linkCalls;
-    const bool goesOn = m_link->ReceiveTick();
-    --m_linkCalls;
-    deliverPending();
+    bool goesOn = false;
+    inLinkCall([this, &goesOn] { goesOn = m_link->ReceiveTick(); });
     if (goesOn) {
         m_rcvContinue->start();
     }

@@ -101,6 +101,8 @@ class LinkDriver : public QObject, public LinkEvents {
     // Emits `signal` now, or after the link's call in progress has returned.
     void deliver(std::function<void()> signal);
     void deliverPending();
+    // Runs one of the link's calls, then delivers what it reported.
+    void inLinkCall(const std::function<void()>& call);
 
     std::unique_ptr<UnitLink> m_link;
     QTimer* m_tmrComConnect = nullptr;
