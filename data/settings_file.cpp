@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <nlohmann/json.hpp>
-#include <set>
+
+#include "data/json_document.h"
 
 namespace tessarin {
 namespace {
@@ -32,59 +33,21 @@ SettingsFileRead failed(SettingsFileError error, std::string_view key = {}) {
 
 SettingsFileRead missing(std::string_view key) { return failed(SettingsFileError::MissingField, key); }
 
-// Accepts any document: with strict off, a parse with it says whether the bytes start with one whole value.
-struct AnyValue {
-    bool null() { return true; }
-    bool boolean(bool /*value*/) { return true; }
-    bool number_integer(Json::number_integer_t /*value*/) { return true; }
-    bool number_unsigned(Json::number_unsigned_t /*value*/) { return true; }
-    bool number_float(Json::number_float_t /*value*/, const std::string& /*text*/) { return true; }
-    bool string(std::string& /*value*/) { return true; }
-    bool binary(Json::binary_t& /*value*/) { return true; }
-    bool start_object(std::size_t /*size*/) { return true; }
-    bool key(std::string& /*value*/) { return true; }
-    bool end_object() { return true; }
-    bool start_array(std::size_t /*size*/) { return true; }
-    bool end_array() { return true; }
-    bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const nlohmann::detail::exception& /*e*/) {
-        return false;
-    }
-};
-
-bool startsWithWholeValue(std::string_view bytes) {
-    AnyValue any;
-    return Json::sax_parse(bytes.begin(), bytes.end(), &any, Json::input_format_t::json, false);
-}
-
-// The parsed document, or the reason there is none. The parser keeps the last of two equal keys without a
-// word, so the keys of each object are watched as they come.
+// The parsed document, or the reason there is none.
 SettingsFileRead parseDocument(std::string_view bytes, Json& root) {
-    // The parser takes a NUL for the end of the input: what follows one would go unseen.
-    const std::string_view document = bytes.substr(0, bytes.find('\0'));
-    std::vector<std::set<std::string>> openObjects;
-    std::string duplicate;
-    const Json::parser_callback_t watchKeys = [&](int /*depth*/, Json::parse_event_t event, Json& parsed) {
-        if (event == Json::parse_event_t::object_start) {
-            openObjects.emplace_back();
-        } else if (event == Json::parse_event_t::object_end && !openObjects.empty()) {
-            openObjects.pop_back();
-        } else if (event == Json::parse_event_t::key && !openObjects.empty() && duplicate.empty() &&
-                   !openObjects.back().insert(parsed.get<std::string>()).second) {
-            duplicate = parsed.get<std::string>();
-        }
-        return true;
-    };
-    root = Json::parse(document.begin(), document.end(), watchKeys, false);
-    if (root.is_discarded()) {
-        return failed(startsWithWholeValue(document) ? SettingsFileError::TrailingData : SettingsFileError::NotJson);
+    JsonDocument document = ParseJsonDocument(bytes);
+    switch (document.error) {
+        case JsonDocumentError::None:
+            root = std::move(document.root);
+            return {};
+        case JsonDocumentError::NotJson:
+            return failed(SettingsFileError::NotJson);
+        case JsonDocumentError::TrailingData:
+            return failed(SettingsFileError::TrailingData);
+        case JsonDocumentError::DuplicateKey:
+            return failed(SettingsFileError::DuplicateKey, document.duplicateKey);
     }
-    if (document.size() != bytes.size()) {
-        return failed(SettingsFileError::TrailingData);
-    }
-    if (!duplicate.empty()) {
-        return failed(SettingsFileError::DuplicateKey, duplicate);
-    }
-    return {};
+    return failed(SettingsFileError::NotJson);
 }
 
 // The format version: a whole number from 1 up to what an int holds, taken as it stands (a large one is not

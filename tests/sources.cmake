@@ -13,7 +13,10 @@ set(TESSARIN_TESTS_DATA
   safe_write_test.cpp
   settings_codec_test.cpp
   settings_file_test.cpp
+  unit_history_test.cpp
   value_history_test.cpp
+  visit_archive_test.cpp
+  visit_record_test.cpp
 )
 
 set(TESSARIN_TESTS_LINK
