@@ -17,6 +17,7 @@ set(TESSARIN_TESTS_DATA
   value_history_test.cpp
   visit_archive_test.cpp
   visit_record_test.cpp
+  visit_session_test.cpp
 )
 
 set(TESSARIN_TESTS_LINK
