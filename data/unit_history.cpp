@@ -74,7 +74,7 @@ std::vector<int> LogHistory::NewRecordNumbers(std::span<const std::string> lines
 }
 
 std::vector<int> LogHistory::Merge(std::span<const std::string> lines, int recordCount, int visit) {
-    const std::vector<int> fresh = NewRecordNumbers(lines, recordCount);
+    std::vector<int> fresh = NewRecordNumbers(lines, recordCount);
     for (const int number : fresh) {
         const std::string& line = lines[static_cast<std::size_t>(number)];
         m_records.push_back(HistoryRecord{*RecordKey(line), line, visit});

@@ -134,8 +134,9 @@ std::optional<fs::path> MakeUnitFolder(const fs::path& root) {
     std::error_code error;
     fs::create_directories(root, error);
     for (int n = 1; n <= kMostFoldersOfOneName; ++n) {
-        std::string name = std::to_string(n);
-        name = "unit-" + std::string(name.size() < 3 ? 3 - name.size() : 0, '0') + name;
+        const std::string number = std::to_string(n);
+        std::string name = "unit-";
+        name.append(number.size() < 3 ? 3 - number.size() : 0, '0').append(number);
         if (fs::create_directory(root / name, error)) {
             return root / name;
         }

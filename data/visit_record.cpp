@@ -1,5 +1,6 @@
 #include "data/visit_record.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "data/json_document.h"
@@ -89,12 +90,7 @@ struct Reader {
 };
 
 bool digits(std::string_view text) {
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(text, [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int number(std::string_view text) {

@@ -89,7 +89,7 @@ TEST_F(VisitArchiveFiles, SkipsDamagedAndForeignFilesWithAMessage) {
     const auto good = MakeVisitFolder(*unit, "2026-09-01T10:12:00");
     ASSERT_EQ(WriteVisitRecord(*good, visitAt("2026-09-01T10:12:00", {1})), SafeWriteStatus::Ok);
     const auto damaged = MakeVisitFolder(*unit, "2026-09-02T10:12:00");
-    std::ofstream(*damaged / "visit.json") << "{\"kind\": \"tessarin-visit\", \"formatVer";
+    std::ofstream(*damaged / "visit.json") << R"({"kind": "tessarin-visit", "formatVer)";
     const auto tooLarge = MakeVisitFolder(*unit, "2026-09-03T10:12:00");
     std::ofstream(*tooLarge / "visit.json") << std::string(kVisitRecordMaxBytes + 1, ' ');
 #ifndef _WIN32
